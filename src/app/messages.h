@@ -1,0 +1,52 @@
+// The one way the program shows a message box, the application title, and
+// the dispatcher that keeps exceptions from escaping a handler.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+enum class MsgIcon { None, Information, Warning, Error, Question };
+
+struct MessageRequest {
+    QString caption;
+    QString text;
+    MsgIcon icon = MsgIcon::None;
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+};
+
+// Tests install a hook that records the request and answers it; with no hook
+// a real modal QMessageBox is shown.
+using MessageHook = std::function<QMessageBox::StandardButton(const MessageRequest &)>;
+void SetMessageHook(MessageHook hook);
+
+// True while a box shown through ShowMessage is open.
+bool MessageBoxOpen();
+
+QMessageBox::StandardButton ShowMessage(const MessageRequest &request);
+
+// The program's own boxes: caption "error", one OK button, no icon.
+void ShowErrorMessage(const QString &text);
+
+// The toolkit's default error report: the text with a full stop added (unless
+// it already ends with one), the application title as caption, an error icon.
+void ShowToolkitError(const QString &text);
+
+// The application title (the task-bar text): the main window's icon text.
+QString ApplicationTitle();
+void SetApplicationTitle(const QString &title);
+
+// Runs a handler; any exception it throws is reported with ShowToolkitError
+// and goes no further.
+void Dispatch(const std::function<void()> &handler);
+
+// Connects a signal to a member handler through Dispatch.
+template <typename Sender, typename Signal, typename Receiver, typename Handler>
+QMetaObject::Connection ConnectHandler(Sender *sender, Signal signal, Receiver *receiver, Handler handler)
+{
+    return QObject::connect(sender, signal, receiver,
+                            [receiver, handler] { Dispatch([&] { (receiver->*handler)(); }); });
+}

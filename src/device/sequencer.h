@@ -1,0 +1,43 @@
+// The sequencer interface that TMediaPlayer drives: one song at a time,
+// positions and lengths in milliseconds. The real one schedules events into
+// FluidSynth; tests of the playback engine use a fake behind the same calls.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+enum class TPlayerMode {
+    pmNotReady = 0,
+    pmStopped,
+    pmPlaying,
+    pmRecording,
+    pmSeeking,
+    pmPaused,
+    pmOpen,
+};
+
+class ISequencer
+{
+public:
+    virtual ~ISequencer() = default;
+
+    // Loads the song at `path` (the file's bytes as the file system names it)
+    // and leaves it at its start, not playing. Returns an empty text on
+    // success, else a short English error text; on failure nothing is open.
+    virtual QString open(const QByteArray &path) = 0;
+    // Releases the open song (held notes are released); nothing open: no-op.
+    virtual void close() = 0;
+
+    // Each returns false when the sequencer refuses the command.
+    virtual bool play() = 0;   // from the current position
+    virtual bool pause() = 0;  // keeps the position, mode becomes pmPaused
+    virtual bool resume() = 0; // only from pmPaused; refused otherwise
+    virtual bool stop() = 0;   // keeps the position, mode becomes pmStopped
+    virtual bool seek(int ms) = 0; // stops at ms (clipped to 0..length)
+
+    // Status queries: called every millisecond from the GUI thread, so they
+    // must be cheap and never wait for the audio thread.
+    virtual TPlayerMode mode() const = 0;  // pmNotReady while nothing is open
+    virtual int position() const = 0;      // 0 while nothing is open
+    virtual int length() const = 0;        // 0 while nothing is open
+};

@@ -1,0 +1,48 @@
+#include "playlist/tplaylistview.h"
+
+#include <QHeaderView>
+
+TPlaylistView::TPlaylistView(QWidget *parent)
+    : QTreeView(parent)
+{
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setAllColumnsShowFocus(true);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    header()->setSectionsClickable(false);
+    header()->setSectionsMovable(false);
+    header()->setStretchLastSection(false);
+    // The selection stays visible when the view loses the focus.
+    QPalette p = palette();
+    p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
+    p.setColor(QPalette::Inactive, QPalette::HighlightedText, p.color(QPalette::Active, QPalette::HighlightedText));
+    setPalette(p);
+}
+
+void TPlaylistView::mousePressEvent(QMouseEvent *event)
+{
+    QTreeView::mousePressEvent(event);
+    Q_EMIT mouseDown();
+}
+
+void TPlaylistView::keyReleaseEvent(QKeyEvent *event)
+{
+    QTreeView::keyReleaseEvent(event);
+    Q_EMIT keyUp();
+}
+
+void TPlaylistView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    QTreeView::mouseDoubleClickEvent(event);
+    Q_EMIT dblClick();
+}
+
+void TPlaylistView::resizeEvent(QResizeEvent *event)
+{
+    QTreeView::resizeEvent(event);
+    Q_EMIT resized();
+}

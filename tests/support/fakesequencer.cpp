@@ -1,0 +1,86 @@
+#include "support/fakesequencer.h"
+
+#include <algorithm>
+
+QString FakeSequencer::open(const QByteArray &path)
+{
+    s->calls << QStringLiteral("open:") + QString::fromUtf8(path);
+    if (s->openErrors.contains(path))
+        return s->openErrors.value(path);
+    s->openPath = path;
+    s->mode = TPlayerMode::pmStopped;
+    s->position = 0;
+    s->length = s->lengths.value(path, s->defaultLength);
+    return {};
+}
+
+void FakeSequencer::close()
+{
+    s->calls << QStringLiteral("close");
+    s->openPath.clear();
+    s->mode = TPlayerMode::pmNotReady;
+    s->position = 0;
+    s->length = 0;
+}
+
+bool FakeSequencer::play()
+{
+    s->calls << QStringLiteral("play");
+    if (s->mode == TPlayerMode::pmNotReady)
+        return false;
+    s->mode = TPlayerMode::pmPlaying;
+    return true;
+}
+
+bool FakeSequencer::pause()
+{
+    s->calls << QStringLiteral("pause");
+    if (s->mode == TPlayerMode::pmNotReady)
+        return false;
+    s->mode = TPlayerMode::pmPaused;
+    return true;
+}
+
+bool FakeSequencer::resume()
+{
+    s->calls << QStringLiteral("resume");
+    if (s->mode == TPlayerMode::pmPaused || s->mode == TPlayerMode::pmPlaying) {
+        s->mode = TPlayerMode::pmPlaying;
+        return true;
+    }
+    return false;
+}
+
+bool FakeSequencer::stop()
+{
+    s->calls << QStringLiteral("stop");
+    if (s->mode == TPlayerMode::pmNotReady)
+        return false;
+    s->mode = TPlayerMode::pmStopped;
+    return true;
+}
+
+bool FakeSequencer::seek(int ms)
+{
+    s->calls << QStringLiteral("seek:%1").arg(ms);
+    if (s->mode == TPlayerMode::pmNotReady)
+        return false;
+    s->position = std::clamp(ms, 0, s->length);
+    s->mode = TPlayerMode::pmStopped;
+    return true;
+}
+
+void FakeSequencer::finish(Shared *s)
+{
+    s->position = s->length;
+    s->mode = TPlayerMode::pmStopped;
+}
+
+void FakeSequencer::advance(Shared *s, int ms)
+{
+    if (s->mode != TPlayerMode::pmPlaying)
+        return;
+    s->position = std::min(s->length, s->position + ms);
+    if (s->position == s->length)
+        s->mode = TPlayerMode::pmStopped;
+}

@@ -1,0 +1,45 @@
+// A sequencer that plays nothing: it records the calls it gets and lets the
+// test say when a song ends. Behaves like the real one in every state rule.
+#pragma once
+
+#include "device/sequencer.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QStringList>
+
+class FakeSequencer : public ISequencer
+{
+public:
+    struct Shared {
+        QStringList calls;                 // "open:PATH", "play", "pause", ...
+        QHash<QByteArray, QString> openErrors; // path -> error text
+        int defaultLength = 10000;
+        QHash<QByteArray, int> lengths;    // path -> length in ms
+        QByteArray openPath;
+        TPlayerMode mode = TPlayerMode::pmNotReady;
+        int position = 0;
+        int length = 0;
+        int statusQueries = 0;
+    };
+
+    explicit FakeSequencer(Shared *shared) : s(shared) {}
+
+    QString open(const QByteArray &path) override;
+    void close() override;
+    bool play() override;
+    bool pause() override;
+    bool resume() override;
+    bool stop() override;
+    bool seek(int ms) override;
+    TPlayerMode mode() const override { ++s->statusQueries; return s->mode; }
+    int position() const override { ++s->statusQueries; return s->position; }
+    int length() const override { ++s->statusQueries; return s->length; }
+
+    // Test controls.
+    static void finish(Shared *s); // the playing song reaches its end
+    static void advance(Shared *s, int ms); // time passes while playing
+
+private:
+    Shared *s;
+};
