@@ -455,7 +455,8 @@ void TFrm_main::Panel_FilesResize()
     const int w = Panel_Files->width();
     const int h = Panel_Files->height();
     DrvBox->setGeometry(0, 0, w, DrvBox->height());
-    const int dirHeight = h / 2 - 24;
+    // A pane too low for the folder list leaves it empty, not negative.
+    const int dirHeight = std::max(0, h / 2 - 24);
     DirListBox->setGeometry(1, DirListBox->y(), w, dirHeight);
     FileListBox->setGeometry(1, dirHeight + 24, w, h / 2);
 }
