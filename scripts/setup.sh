@@ -10,6 +10,7 @@ packages=(
   fonts-ipafont-gothic adwaita-icon-theme
   libgtest-dev googletest libbenchmark-dev
   xvfb xdotool x11-utils xauth pulseaudio pulseaudio-utils sox imagemagick
+  python3 python3-pyatspi at-spi2-core dbus-x11
 )
 
 missing=()

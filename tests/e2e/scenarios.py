@@ -1,0 +1,301 @@
+#!/usr/bin/env python3
+"""End-to-end scenarios: the built program on a real display with a real
+sound server. Usage: scenarios.py SCENARIO --program PATH --data DIR --artifacts DIR"""
+
+import argparse
+import configparser
+import os
+import shutil
+import subprocess
+import sys
+import time
+import traceback
+
+from harness import SILENCE_RMS, Desktop, E2EError, Program, listen, wait_for
+
+SCENARIOS = {}
+
+
+def scenario(fn):
+    SCENARIOS[fn.__name__] = fn
+    return fn
+
+
+def check(condition, message):
+    if not condition:
+        raise E2EError(message)
+
+
+def settings_path(home):
+    return os.path.join(home, "config", "Kestrix", "Quavette.conf")
+
+
+def read_settings(home):
+    parser = configparser.ConfigParser()
+    parser.optionxform = str
+    parser.read(settings_path(home), encoding="utf-8")
+    return parser
+
+
+def make_song_folder(ctx, name="music"):
+    """A folder holding a subfolder "songs" with two short real songs."""
+    root = os.path.join(ctx.desktop.root, name)
+    songs = os.path.join(root, "songs")
+    os.makedirs(songs, exist_ok=True)
+    shutil.copy(os.path.join(ctx.data, "midi", "jazzsoft__test-c-major-scale.mid"), os.path.join(songs, "a first.mid"))
+    shutil.copy(os.path.join(ctx.data, "midi", "jazzsoft__test-2-tracks-type-1.mid"),
+                os.path.join(songs, "b second.mid"))
+    return root, songs
+
+
+def exit_program(app, menu="File", item="Exit"):
+    app.menu(menu, item)
+    try:
+        app.proc.wait(timeout=15)
+    except subprocess.TimeoutExpired:
+        raise E2EError("the program did not end after File > Exit")
+
+
+def open_songs_and_add(app, names):
+    """Opens the subfolder "songs" in the folder list, selects `names` in the
+    file list and presses Add."""
+    folders = app.wait_find("list", "Folders")
+    app.click(app.wait_find("list item", "songs", root=folders), repeat=2)
+    files = app.wait_find("list", "Files")
+    first = app.wait_find("list item", names[0], root=files)
+    app.click(first)
+    for name in names[1:]:
+        item = app.wait_find("list item", name, root=files)
+        subprocess.run(["xdotool", "keydown", "ctrl"], env=app.env)
+        app.click(item)
+        subprocess.run(["xdotool", "keyup", "ctrl"], env=app.env)
+    app.press("Add")
+    playlist = app.wait_find("tree", "Playlist")
+    wait_for("the added rows", lambda: all(_row_exists(app, playlist, n) for n in names), 5)
+
+
+def _row_exists(app, playlist, name):
+    try:
+        app.find("table cell", name, root=playlist, visible_only=False)
+        return True
+    except E2EError:
+        return False
+
+
+class Context:
+    def __init__(self, desktop, program, data, artifacts, name):
+        self.desktop = desktop
+        self.program = program
+        self.data = data
+        self.artifacts = artifacts
+        self.name = name
+        self.home = desktop.scenario_home(name)
+
+    def start(self, cwd=None, label=""):
+        return Program(self.desktop, self.program, self.home, cwd or self.desktop.root, self.artifacts,
+                       self.name + label)
+
+    def wav(self, label):
+        return os.path.join(self.artifacts, f"{self.name}-{label}.wav")
+
+
+@scenario
+def first_run(ctx):
+    app = ctx.start()
+    try:
+        check(app.geometry() == (156, 78, 549, 369), f"first-run geometry {app.geometry()}")
+        check(app.title() == "Quavette", f"title {app.title()!r}")
+        check(app.icon_name() == "Quavette", f"application title {app.icon_name()!r}")
+        check(os.path.isfile(settings_path(ctx.home)), "the settings file exists from the first start")
+        check(os.path.getsize(settings_path(ctx.home)) == 0, "nothing is written before the first close")
+        check(not app.enabled(app.wait_find("push button", "Pause")), "Pause starts disabled")
+        app.screenshot("main")
+        exit_program(app)
+    finally:
+        app.kill()
+    s = read_settings(ctx.home)
+    expected = {"Top": "78", "Left": "156", "Width": "549", "Height": "369", "ListWidth": "329",
+                "FileNameWidth": "100", "PathNameWidth": "150", "Maximized": "0", "CtrlTop": "141",
+                "CtrlLeft": "176"}
+    for key, value in expected.items():
+        check(s.get("Position", key, fallback=None) == value, f"Position/{key} = {s.get('Position', key, fallback=None)}")
+    for key, value in {"Random": "0", "English": "1", "ListSave": "0", "ShowPosition": "0", "AutoPlay": "0",
+                       "ShowController": "0"}.items():
+        check(s.get("Option", key, fallback=None) == value, f"Option/{key}")
+
+
+@scenario
+def typical_song(ctx):
+    root, songs = make_song_folder(ctx)
+    app = ctx.start(cwd=root)
+    try:
+        open_songs_and_add(app, ["a first.mid", "b second.mid"])
+        app.press("Play")
+        wait_for("the first song's title", lambda: app.title() == "Quavette - a first.mid", 5)
+        check(app.icon_name() == "a first.mid", f"application title {app.icon_name()!r}")
+        level = listen(ctx.desktop, 1.5, ctx.wav("playing"))
+        check(level > SILENCE_RMS, f"the first song is heard (RMS {level})")
+
+        app.press("Pause")
+        time.sleep(0.5)
+        level = listen(ctx.desktop, 1.0, ctx.wav("paused"))
+        check(level < SILENCE_RMS, f"silence while paused (RMS {level})")
+        app.press("Play")
+        level = listen(ctx.desktop, 1.0, ctx.wav("resumed"))
+        check(level > SILENCE_RMS, f"sound again after Play (RMS {level})")
+
+        wait_for("the second song to start by itself", lambda: app.title() == "Quavette - b second.mid", 12)
+        check(app.icon_name() == "b second.mid", "application title follows the song")
+        app.press("Next")
+        wait_for("Next to wrap to the first song", lambda: app.title() == "Quavette - a first.mid", 5)
+        app.press("Stop")
+        wait_for("the stopped title", lambda: app.title() == "Quavette", 5)
+        time.sleep(0.5)
+        level = listen(ctx.desktop, 1.0, ctx.wav("stopped"))
+        check(level < SILENCE_RMS, f"silence after Stop (RMS {level})")
+        exit_program(app)
+    finally:
+        app.kill()
+
+
+@scenario
+def persistence(ctx):
+    root, songs = make_song_folder(ctx)
+    app = ctx.start(cwd=root)
+    try:
+        open_songs_and_add(app, ["a first.mid", "b second.mid"])
+        app.menu("Option", "Auto play")  # also checks "Save list"
+        app.menu("Option", "Show controller")
+        controller = wait_for("the controller window", lambda: _controller_window(app), 5)
+        subprocess.run(["xdotool", "windowmove", "--sync", controller, "700", "300"], env=app.env)
+        time.sleep(0.3)
+        exit_program(app)
+    finally:
+        app.kill()
+    s = read_settings(ctx.home)
+    check(s.get("Option", "ListSave") == "1" and s.get("Option", "AutoPlay") == "1", "options stored")
+    check(s.get("Position", "CtrlLeft") == "700" and s.get("Position", "CtrlTop") == "300", "controller place stored")
+    list_file = os.path.join(ctx.home, "data", "Kestrix", "Quavette", "list.qvt")
+    with open(list_file, "rb") as f:
+        content = f.read()
+    expected = b"QVT1.10\r\n2\r\n" + songs.encode() + b"/a first.mid\r\n" + songs.encode() + b"/b second.mid\r\n"
+    check(content == expected, f"list.qvt holds the playlist: {content!r}")
+
+    app = ctx.start(cwd=root, label="-again")
+    try:
+        wait_for("auto play", lambda: app.title() == "Quavette - a first.mid", 10)
+        level = listen(ctx.desktop, 1.5, ctx.wav("autoplay"))
+        check(level > SILENCE_RMS, f"the first song sounds at start (RMS {level})")
+        controller = wait_for("the controller at start", lambda: _controller_window(app), 5)
+        out = subprocess.run(["xdotool", "getwindowgeometry", "--shell", controller], env=app.env,
+                             capture_output=True, text=True).stdout
+        values = dict(line.split("=") for line in out.split())
+        check((values["X"], values["Y"]) == ("700", "300"), f"controller at its stored place: {values}")
+        app.screenshot("controller", window=controller)
+        exit_program(app)
+    finally:
+        app.kill()
+
+
+def _controller_window(app):
+    out = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid", str(app.proc.pid),
+                          "--name", "^Controller$"], env=app.env, capture_output=True, text=True).stdout.split()
+    return out[0] if out else None
+
+
+@scenario
+def bad_input(ctx):
+    root, songs = make_song_folder(ctx)
+    with open(os.path.join(songs, "c text.mid"), "w") as f:
+        f.write("This is not a song, only words.\n")
+    open(os.path.join(songs, "d empty.mid"), "wb").close()
+    app = ctx.start(cwd=root)
+    try:
+        open_songs_and_add(app, ["c text.mid", "d empty.mid", "a first.mid"])
+        playlist = app.wait_find("tree", "Playlist")
+        for row_name in ("c text.mid", "d empty.mid"):
+            app.click(app.find("table cell", row_name, root=playlist))
+            app.press("Play")
+            caption, texts = app.answer_dialog("error")
+            check("Error(b-1)" in texts, f"{row_name}: {texts}")
+            check(app.title() == f"Quavette - {row_name}", "the title already names the file")
+        os.remove(os.path.join(songs, "a first.mid"))
+        app.click(app.find("table cell", "a first.mid", root=playlist))
+        app.press("Play")
+        caption, texts = app.answer_dialog("error")
+        check(f"Bad file name : {songs}/a first.mid" in texts, f"missing file: {texts}")
+        check(app.proc.poll() is None, "the program keeps running")
+        exit_program(app)
+    finally:
+        app.kill()
+
+    # A damaged automatic list and a damaged settings file.
+    data_folder = os.path.join(ctx.home, "data", "Kestrix", "Quavette")
+    os.makedirs(data_folder, exist_ok=True)
+    with open(os.path.join(data_folder, "list.qvt"), "wb") as f:
+        f.write(b"QVT1.10\r\nlots\r\n/x.mid\r\n")
+    with open(settings_path(ctx.home), "w") as f:
+        f.write("[Option]\nListSave=1\n")
+    app = ctx.start(cwd=root, label="-damaged-list")
+    try:
+        caption, texts = app.answer_dialog("Quavette")
+        check(any("Cannot read the playlist file" in t for t in texts), f"damaged list: {texts}")
+        check(os.path.exists(os.path.join(data_folder, "list.qvt.bak")), "the unreadable list is kept")
+        exit_program(app)
+    finally:
+        app.kill()
+
+    with open(settings_path(ctx.home), "w") as f:
+        f.write("[Position]\nTop=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n")
+    app = ctx.start(cwd=root, label="-damaged-settings")
+    try:
+        caption, texts = app.answer_dialog("Quavette")
+        check("'Top' のデータ型が不正です." in texts, f"damaged settings: {texts}")
+        app.wait_find("push button", "Play")
+        exit_program(app)
+    finally:
+        app.kill()
+
+
+@scenario
+def japanese(ctx):
+    app = ctx.start()
+    try:
+        app.menu("Option", "Japanese")
+        app.wait_find("push button", "再生(P)")
+        app.wait_find("push button", "一時停止(S)")
+        app.wait_find("menu item", "ﾌｧｲﾙ(F)")
+        shot = app.screenshot("main-japanese")
+        check(os.path.getsize(shot) > 0, "screenshot taken")
+        fonts = subprocess.run(["fc-list", ":lang=ja"], capture_output=True, text=True).stdout
+        check(fonts.strip() != "", "a Japanese font is installed, so the captions render as text")
+        exit_program(app, "ﾌｧｲﾙ(F)", "終了(X)")
+    finally:
+        app.kill()
+    check(read_settings(ctx.home).get("Option", "English") == "0", "the language is stored")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("scenario", choices=sorted(SCENARIOS))
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--data", required=True)
+    parser.add_argument("--artifacts", required=True)
+    args = parser.parse_args()
+    os.makedirs(args.artifacts, exist_ok=True)
+    with Desktop(args.artifacts) as desktop:
+        ctx = Context(desktop, args.program, args.data, args.artifacts, args.scenario)
+        try:
+            SCENARIOS[args.scenario](ctx)
+        except Exception:
+            traceback.print_exc()
+            subprocess.run(["import", "-window", "root", os.path.join(args.artifacts, f"{args.scenario}-failure.png")],
+                           env=desktop.env, capture_output=True)
+            print(f"screenshot of the failure: {args.artifacts}/{args.scenario}-failure.png")
+            return 1
+    print(f"{args.scenario}: passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
