@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QWindow>
 
 TFrm_main *Frm_main = nullptr;
 QByteArray ProgramFolder;
@@ -344,7 +345,10 @@ void TFrm_main::FormClose()
         const bool maximized = isMaximized();
         QRect bounds(pos(), size());
         if (maximized) {
-            bounds = normalGeometry();
+            // normalGeometry() is the client area's; "Top"/"Left" are the
+            // frame's, as pos() gives them, or the window creeps each time.
+            const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+            bounds = normalGeometry().translated(-frame.left(), -frame.top());
             setWindowState(windowState() & ~Qt::WindowMaximized);
         }
         store.WriteIntSetting(Section_Position, QStringLiteral("Top"), bounds.top());
