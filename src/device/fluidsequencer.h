@@ -6,14 +6,11 @@
 #include <QByteArray>
 #include <QString>
 
+#include <fluidsynth.h>
+
 #include <memory>
-#include <mutex>
-#include <string>
 
 class SongPlayer;
-typedef struct _fluid_hashtable_t fluid_settings_t;
-typedef struct _fluid_synth_t fluid_synth_t;
-typedef struct _fluid_audio_driver_t fluid_audio_driver_t;
 
 class FluidSequencer : public ISequencer
 {
@@ -73,7 +70,7 @@ private:
     Options m_options;
     fluid_settings_t *m_settings = nullptr;
     fluid_synth_t *m_synth = nullptr;
-    struct _fluid_sfont_t *m_sfont = nullptr;
+    fluid_sfont_t *m_sfont = nullptr;
     fluid_audio_driver_t *m_driver = nullptr;
     std::unique_ptr<SongPlayer> m_player;
     int m_format = 0;

@@ -1,0 +1,447 @@
+#include "device/songplayer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr int DrumChannel = 9;
+
+// Controllers that act through the RPN/NRPN selection in force: they are
+// replayed in their order when chasing, never collapsed.
+bool isParameterController(int cc)
+{
+    return cc == 6 || cc == 38 || (cc >= 96 && cc <= 101);
+}
+
+// General MIDI power-on values, as FluidSynth sets them on a full reset.
+int defaultController(int cc)
+{
+    switch (cc) {
+    case 7:
+        return 100;
+    case 8:
+    case 10:
+        return 64;
+    case 11:
+        return 127;
+    default:
+        return cc >= 70 && cc <= 79 ? 64 : 0;
+    }
+}
+
+bool isReset(const std::uint8_t *d, std::size_t n)
+{
+    // GM 1 and GM 2 System On
+    if (n >= 4 && d[0] == 0x7E && d[2] == 0x09 && (d[3] == 0x01 || d[3] == 0x03))
+        return true;
+    // GS Reset and GS mode set (DT1 to 40 00 7F)
+    if (n >= 8 && d[0] == 0x41 && d[2] == 0x42 && d[3] == 0x12 && d[4] == 0x40 && d[5] == 0x00
+        && d[6] == 0x7F)
+        return true;
+    // XG System On and reset to factory
+    return n >= 7 && d[0] == 0x43 && (d[1] & 0xF0) == 0x10 && d[2] == 0x4C && d[3] == 0x00
+        && d[4] == 0x00 && (d[5] == 0x7E || d[5] == 0x7F);
+}
+
+} // namespace
+
+SongPlayer::SongPlayer(fluid_synth_t *synth, int sampleRate)
+    : m_synth(synth)
+    , m_rate(sampleRate)
+    , m_status(std::uint64_t(TPlayerMode::pmNotReady) << 32)
+{
+}
+
+void SongPlayer::publish(TPlayerMode mode, int positionMs)
+{
+    m_status.store(std::uint64_t(mode) << 32 | std::uint32_t(positionMs), std::memory_order_release);
+}
+
+TPlayerMode SongPlayer::mode() const
+{
+    return TPlayerMode(m_status.load(std::memory_order_acquire) >> 32);
+}
+
+int SongPlayer::position() const
+{
+    return int(std::uint32_t(m_status.load(std::memory_order_acquire)));
+}
+
+std::int64_t SongPlayer::frameOf(std::int64_t us) const
+{
+    return (us * m_rate + 500000) / 1000000;
+}
+
+// While playing, the position stays short of the length: reaching the length
+// and turning to stopped are one and the same moment.
+int SongPlayer::positionAt(std::int64_t frame) const
+{
+    const int length = m_length.load(std::memory_order_relaxed);
+    return int(std::min<std::int64_t>(frame * 1000 / m_rate, length - 1));
+}
+
+std::shared_ptr<const Song> SongPlayer::setSong(std::shared_ptr<const Song> song)
+{
+    std::lock_guard lock(m_mutex);
+    releaseNotes();
+    std::swap(m_song, song);
+    m_frame = 0;
+    m_next = 0;
+    if (m_song) {
+        m_endFrame = frameOf(m_song->lengthUs());
+        m_mode = TPlayerMode::pmStopped;
+        m_length.store(m_song->lengthMs(), std::memory_order_release);
+    } else {
+        m_endFrame = 0;
+        m_mode = TPlayerMode::pmNotReady;
+        m_length.store(0, std::memory_order_release);
+    }
+    publish(m_mode, 0);
+    return song;
+}
+
+bool SongPlayer::play()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_mode == TPlayerMode::pmNotReady)
+        return false;
+    if (m_mode != TPlayerMode::pmPlaying) {
+        startSession();
+        m_mode = TPlayerMode::pmPlaying;
+        publish(m_mode, position());
+    }
+    return true;
+}
+
+bool SongPlayer::resume()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_mode == TPlayerMode::pmPaused) {
+        startSession();
+        m_mode = TPlayerMode::pmPlaying;
+        publish(m_mode, position());
+        return true;
+    }
+    return m_mode == TPlayerMode::pmPlaying;
+}
+
+bool SongPlayer::pause()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_mode == TPlayerMode::pmNotReady)
+        return false;
+    releaseNotes();
+    m_mode = TPlayerMode::pmPaused;
+    publish(m_mode, position());
+    return true;
+}
+
+bool SongPlayer::stop()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_mode == TPlayerMode::pmNotReady)
+        return false;
+    releaseNotes();
+    m_mode = TPlayerMode::pmStopped;
+    publish(m_mode, position());
+    return true;
+}
+
+bool SongPlayer::seek(int ms)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_mode == TPlayerMode::pmNotReady)
+        return false;
+    releaseNotes();
+    const int length = m_length.load(std::memory_order_relaxed);
+    ms = std::clamp(ms, 0, length);
+    // The first frame whose time is not before ms, so that the position read
+    // back while playing on never falls below ms.
+    m_frame = ms == length ? m_endFrame : (std::int64_t(ms) * m_rate + 999) / 1000;
+    const auto &events = m_song->events();
+    m_next = std::size_t(std::partition_point(events.begin(), events.end(),
+                                              [&](const SongEvent &e) { return frameOf(e.us) < m_frame; })
+                         - events.begin());
+    m_mode = TPlayerMode::pmStopped;
+    publish(m_mode, ms);
+    return true;
+}
+
+void SongPlayer::render(int frames, float *left, float *right)
+{
+    std::memset(left, 0, sizeof(float) * std::size_t(frames));
+    std::memset(right, 0, sizeof(float) * std::size_t(frames));
+    std::lock_guard lock(m_mutex);
+    int done = 0;
+    while (done < frames) {
+        int chunk = frames - done;
+        if (m_mode == TPlayerMode::pmPlaying) {
+            playDueEvents();
+            if (m_frame >= m_endFrame) {
+                finish();
+            } else {
+                std::int64_t until = m_endFrame;
+                const auto &events = m_song->events();
+                if (m_next < events.size())
+                    until = std::min(until, frameOf(events[m_next].us));
+                chunk = int(std::min<std::int64_t>(chunk, until - m_frame));
+            }
+        }
+        float *out[2] = {left + done, right + done};
+        // Effects are mixed into the same buffers, so reverb and chorus stay.
+        fluid_synth_process(m_synth, chunk, 2, out, 2, out);
+        if (m_mode == TPlayerMode::pmPlaying) {
+            m_frame += chunk;
+            if (m_frame >= m_endFrame) {
+                playDueEvents();
+                finish();
+            } else {
+                publish(m_mode, positionAt(m_frame));
+            }
+        }
+        done += chunk;
+    }
+}
+
+void SongPlayer::playDueEvents()
+{
+    const auto &events = m_song->events();
+    while (m_next < events.size() && frameOf(events[m_next].us) <= m_frame)
+        dispatch(events[m_next++]);
+}
+
+// The natural end, on the very frame of the song's length. Notes the song
+// released ring out; nothing is cut.
+void SongPlayer::finish()
+{
+    m_mode = TPlayerMode::pmStopped;
+    publish(m_mode, m_length.load(std::memory_order_relaxed));
+}
+
+void SongPlayer::startSession()
+{
+    m_base = (m_base + 16) % SynthChannels;
+    resetGroup();
+    chase();
+}
+
+void SongPlayer::releaseNotes()
+{
+    for (int ch = m_base; ch < m_base + 16; ++ch) {
+        fluid_synth_cc(m_synth, ch, 64, 0); // sustain
+        fluid_synth_cc(m_synth, ch, 66, 0); // sostenuto
+        fluid_synth_all_notes_off(m_synth, ch);
+    }
+}
+
+// A clean General MIDI state for the group, without killing any voice.
+void SongPlayer::resetGroup()
+{
+    bool &dirty = m_dirtyGroup[std::size_t(m_base / 16)];
+    for (int c = 0; c < 16; ++c) {
+        const int ch = m_base + c;
+        fluid_synth_set_channel_type(m_synth, ch, c == DrumChannel ? CHANNEL_TYPE_DRUM : CHANNEL_TYPE_MELODIC);
+        for (int cc = 0; cc < 120; ++cc)
+            if (!isParameterController(cc))
+                fluid_synth_cc(m_synth, ch, cc, defaultController(cc));
+        for (int cc = 98; cc <= 101; ++cc)
+            fluid_synth_cc(m_synth, ch, cc, 127); // no parameter selected
+        fluid_synth_pitch_bend(m_synth, ch, 8192);
+        fluid_synth_pitch_wheel_sens(m_synth, ch, 2);
+        fluid_synth_channel_pressure(m_synth, ch, 0);
+        if (dirty) {
+            for (int key = 0; key < 128; ++key)
+                fluid_synth_key_pressure(m_synth, ch, key, 0);
+            for (int gen = 0; gen < GEN_LAST; ++gen)
+                fluid_synth_set_gen(m_synth, ch, gen, 0.0f);
+            fluid_synth_deactivate_tuning(m_synth, ch, 0);
+        }
+        fluid_synth_bank_select(m_synth, ch, 0);
+        fluid_synth_program_change(m_synth, ch, 0);
+    }
+    dirty = false;
+}
+
+// Brings the fresh group to the state the song has at the current position:
+// programs, controllers, pitch bend, pressure and sysex, without the notes.
+// Only the last value of each plain controller is sent; what depends on order
+// (parameter numbers and their data, resets, sysex) is replayed in order.
+void SongPlayer::chase()
+{
+    const auto &events = m_song->events();
+    constexpr int None = -1;
+    std::vector<int> lastCc(16 * 128, None);
+    std::array<int, 16> lastProgram, lastBend, lastPressure;
+    std::array<std::uint8_t, 16> bankMsb{}, bankLsb{};
+    std::array<std::array<std::uint8_t, 2>, 16> bankAtProgram{};
+    lastProgram.fill(None);
+    lastBend.fill(None);
+    lastPressure.fill(None);
+    std::vector<int> ordered;
+
+    for (std::size_t i = 0; i < m_next; ++i) {
+        const SongEvent &e = events[i];
+        const int index = int(i);
+        if (e.kind == MidiEvent::SysEx) {
+            if (isReset(m_song->sysExData().data() + e.offset, e.size)) {
+                // Everything before a reset is undone by it.
+                std::fill(lastCc.begin(), lastCc.end(), None);
+                lastProgram.fill(None);
+                lastBend.fill(None);
+                lastPressure.fill(None);
+                bankMsb = {};
+                bankLsb = {};
+                ordered.clear();
+            } else {
+                ordered.push_back(index);
+            }
+            continue;
+        }
+        const int c = e.status & 0x0F;
+        switch (e.status & 0xF0) {
+        case 0xB0:
+            if (e.data1 == 0)
+                bankMsb[std::size_t(c)] = e.data2;
+            else if (e.data1 == 32)
+                bankLsb[std::size_t(c)] = e.data2;
+            if (isParameterController(e.data1) || e.data1 == 121 || e.data1 >= 126)
+                ordered.push_back(index);
+            else if (e.data1 < 120)
+                lastCc[std::size_t(c * 128 + e.data1)] = index;
+            break;
+        case 0xC0:
+            lastProgram[std::size_t(c)] = index;
+            bankAtProgram[std::size_t(c)] = {bankMsb[std::size_t(c)], bankLsb[std::size_t(c)]};
+            break;
+        case 0xD0:
+            lastPressure[std::size_t(c)] = index;
+            break;
+        case 0xE0:
+            lastBend[std::size_t(c)] = index;
+            break;
+        default:
+            break; // notes and key pressure belong to notes that are not sounding
+        }
+    }
+
+    for (int i : lastCc)
+        if (i != None)
+            ordered.push_back(i);
+    for (const auto *last : {&lastProgram, &lastBend, &lastPressure})
+        for (int i : *last)
+            if (i != None)
+                ordered.push_back(i);
+    std::sort(ordered.begin(), ordered.end());
+    for (int i : ordered) {
+        const SongEvent &e = events[std::size_t(i)];
+        if ((e.status & 0xF0) == 0xC0 && e.kind == MidiEvent::Channel) {
+            // The program is chosen with the bank in force when it was changed.
+            const int c = e.status & 0x0F;
+            fluid_synth_cc(m_synth, m_base + c, 0, bankAtProgram[std::size_t(c)][0]);
+            fluid_synth_cc(m_synth, m_base + c, 32, bankAtProgram[std::size_t(c)][1]);
+        }
+        dispatch(e);
+    }
+}
+
+void SongPlayer::dispatch(const SongEvent &e)
+{
+    if (e.kind == MidiEvent::SysEx) {
+        sendSysEx(m_song->sysExData().data() + e.offset, e.size);
+        return;
+    }
+    const int ch = m_base + (e.status & 0x0F);
+    switch (e.status & 0xF0) {
+    case 0x80:
+        fluid_synth_noteoff(m_synth, ch, e.data1);
+        break;
+    case 0x90:
+        if (e.data2 == 0)
+            fluid_synth_noteoff(m_synth, ch, e.data1);
+        else
+            fluid_synth_noteon(m_synth, ch, e.data1, e.data2);
+        break;
+    case 0xA0:
+        m_dirtyGroup[std::size_t(m_base / 16)] = true;
+        fluid_synth_key_pressure(m_synth, ch, e.data1, e.data2);
+        break;
+    case 0xB0:
+        if (isParameterController(e.data1))
+            m_dirtyGroup[std::size_t(m_base / 16)] = true;
+        fluid_synth_cc(m_synth, ch, e.data1, e.data2);
+        break;
+    case 0xC0:
+        fluid_synth_program_change(m_synth, ch, e.data1);
+        break;
+    case 0xD0:
+        fluid_synth_channel_pressure(m_synth, ch, e.data1);
+        break;
+    case 0xE0:
+        fluid_synth_pitch_bend(m_synth, ch, e.data1 | e.data2 << 7);
+        break;
+    default:
+        break;
+    }
+}
+
+// FluidSynth's own handling of resets kills every voice and knows only the
+// first 16 channels, so the messages that reset or address channels are
+// carried out here on the group in use.
+void SongPlayer::sendSysEx(const std::uint8_t *d, std::size_t n)
+{
+    if (isReset(d, n)) {
+        releaseNotes();
+        resetGroup();
+        return;
+    }
+    // GS "use for rhythm part": 41 dev 42 12 40 1p 15 vv sum
+    if (n >= 9 && d[0] == 0x41 && d[2] == 0x42 && d[3] == 0x12 && d[4] == 0x40 && (d[5] & 0xF0) == 0x10
+        && d[6] == 0x15 && d[7] <= 2) {
+        const int part = d[5] & 0x0F;
+        const int c = part == 0 ? DrumChannel : part <= 9 ? part - 1 : part;
+        fluid_synth_set_channel_type(m_synth, m_base + c, d[7] == 0 ? CHANNEL_TYPE_MELODIC : CHANNEL_TYPE_DRUM);
+        fluid_synth_program_change(m_synth, m_base + c, 0);
+        return;
+    }
+    m_dirtyGroup[std::size_t(m_base / 16)] = true;
+    // MIDI Tuning scale/octave messages pick channels by a 16-bit mask.
+    if ((n == 19 || n == 31) && (d[0] == 0x7E || d[0] == 0x7F) && d[2] == 0x08
+        && (d[3] == 0x08 || d[3] == 0x09)) {
+        std::uint8_t copy[31];
+        std::memcpy(copy, d, n);
+        const int mask = (d[4] & 0x03) << 14 | d[5] << 7 | d[6];
+        copy[4] = copy[5] = copy[6] = 0;
+        fluid_synth_sysex(m_synth, reinterpret_cast<const char *>(copy), int(n), nullptr, nullptr, nullptr, 0);
+        for (int c = 0; c < 16; ++c)
+            if (mask & (1 << c))
+                fluid_synth_activate_tuning(m_synth, m_base + c, 0, 0, d[0] == 0x7F);
+        return;
+    }
+    if (n > 0 && n < 0x7FFFFFFF)
+        fluid_synth_sysex(m_synth, reinterpret_cast<const char *>(d), int(n), nullptr, nullptr, nullptr, 0);
+}
+
+SongPlayer::ChannelState SongPlayer::channelState(int channel)
+{
+    std::lock_guard lock(m_mutex);
+    ChannelState s;
+    const int ch = m_base + (channel & 0x0F);
+    // The preset in use, not the bank number stored: a drum channel plays
+    // from the percussion bank whatever bank was selected.
+    if (fluid_preset_t *preset = fluid_synth_get_channel_preset(m_synth, ch)) {
+        s.bank = fluid_preset_get_banknum(preset);
+        s.program = fluid_preset_get_num(preset);
+    }
+    fluid_synth_get_pitch_bend(m_synth, ch, &s.pitchBend);
+    for (int cc = 0; cc < 128; ++cc)
+        fluid_synth_get_cc(m_synth, ch, cc, &s.cc[std::size_t(cc)]);
+    return s;
+}
+
+int SongPlayer::activeVoices()
+{
+    std::lock_guard lock(m_mutex);
+    return fluid_synth_get_active_voice_count(m_synth);
+}

@@ -1,0 +1,88 @@
+// The scheduler: plays one song into a FluidSynth synthesiser from the audio
+// callback, event by event at its sample frame, and carries out the transport
+// commands. Status queries read atomics only.
+#pragma once
+
+#include "device/sequencer.h"
+#include "device/song.h"
+
+#include <fluidsynth.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+class SongPlayer
+{
+public:
+    // Each start of playback takes the next group of 16 synthesiser channels,
+    // so that resetting and chasing it never touches the fading tails of what
+    // played before (another song, or the same song before a pause or seek).
+    static constexpr int ChannelGroups = 4;
+    static constexpr int SynthChannels = ChannelGroups * 16;
+
+    // `synth` must have SynthChannels MIDI channels; it is used only under
+    // this object's lock.
+    SongPlayer(fluid_synth_t *synth, int sampleRate);
+
+    // Installs `song` (nullptr: none) stopped at its start, after releasing
+    // the notes of the previous one, which is handed back so that the caller
+    // frees it outside the lock.
+    std::shared_ptr<const Song> setSong(std::shared_ptr<const Song> song);
+
+    bool play();
+    bool pause();
+    bool resume();
+    bool stop();
+    bool seek(int ms);
+
+    // The audio callback: overwrites `frames` frames of left and right with
+    // the synthesiser's output, playing the song's events as they fall due.
+    void render(int frames, float *left, float *right);
+
+    TPlayerMode mode() const;
+    int position() const;
+    int length() const { return m_length.load(std::memory_order_acquire); }
+
+    struct ChannelState {
+        int bank = 0;
+        int program = 0;
+        int pitchBend = 0;
+        std::array<int, 128> cc{};
+    };
+    // What the synthesiser holds for song channel 0..15 of the group in use.
+    ChannelState channelState(int channel);
+    int activeVoices();
+
+private:
+    void publish(TPlayerMode mode, int positionMs);
+    int positionAt(std::int64_t frame) const;
+    std::int64_t frameOf(std::int64_t us) const;
+    void playDueEvents();
+    void finish();
+    void startSession();
+    void releaseNotes();
+    void resetGroup();
+    void chase();
+    void dispatch(const SongEvent &e);
+    void sendSysEx(const std::uint8_t *data, std::size_t size);
+
+    fluid_synth_t *const m_synth;
+    const int m_rate;
+
+    std::mutex m_mutex; // everything below, and every use of m_synth
+    std::shared_ptr<const Song> m_song;
+    TPlayerMode m_mode = TPlayerMode::pmNotReady;
+    std::int64_t m_frame = 0;    // song position
+    std::int64_t m_endFrame = 0;
+    std::size_t m_next = 0;      // first event not yet played
+    int m_base = 0;              // first synthesiser channel of the group in use
+    std::array<bool, ChannelGroups> m_dirtyGroup{}; // key pressure, RPN/NRPN, tuning
+
+    // Mode in the high half, position in ms in the low half: read together,
+    // so that "stopped" is never seen with a position short of the end.
+    std::atomic<std::uint64_t> m_status;
+    std::atomic<int> m_length{0};
+};

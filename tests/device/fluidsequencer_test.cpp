@@ -1,0 +1,437 @@
+// The real sequencer with the real synthesiser and SoundFont: state rules,
+// timing and what can be heard, checked on audio rendered into memory.
+#include "device/fluidsequencer.h"
+#include "renderclock.h"
+#include "smfbuilder.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+const QByteArray Scale = TestMidi("jazzsoft__test-c-major-scale.mid"); // 8 notes, 4000 ms
+
+class Sequencer : public ::testing::Test
+{
+protected:
+    Sequencer() : seq(RenderOptions()), clock(&seq) {}
+
+    QByteArray write(const char *name, const Bytes &bytes)
+    {
+        const QString path = dir.filePath(QString::fromUtf8(name));
+        EXPECT_TRUE(WriteFile(path, bytes));
+        return path.toLocal8Bit();
+    }
+
+    QTemporaryDir dir;
+    FluidSequencer seq;
+    RenderClock clock;
+};
+
+} // namespace
+
+TEST_F(Sequencer, NothingOpenRefusesEveryCommand)
+{
+    EXPECT_EQ(seq.mode(), TPlayerMode::pmNotReady);
+    EXPECT_EQ(seq.position(), 0);
+    EXPECT_EQ(seq.length(), 0);
+    EXPECT_FALSE(seq.play());
+    EXPECT_FALSE(seq.pause());
+    EXPECT_FALSE(seq.resume());
+    EXPECT_FALSE(seq.stop());
+    EXPECT_FALSE(seq.seek(10));
+    seq.close();
+
+    ASSERT_EQ(seq.open(Scale), QString());
+    seq.close();
+    EXPECT_EQ(seq.mode(), TPlayerMode::pmNotReady);
+    EXPECT_EQ(seq.position(), 0);
+    EXPECT_EQ(seq.length(), 0);
+    EXPECT_FALSE(seq.play());
+}
+
+TEST_F(Sequencer, TransportFollowsTheStateRules)
+{
+    ASSERT_EQ(seq.open(Scale), QString());
+    EXPECT_EQ(seq.mode(), TPlayerMode::pmStopped);
+    EXPECT_EQ(seq.position(), 0);
+    EXPECT_EQ(seq.length(), 4000);
+    clock.renderMs(200);
+    EXPECT_EQ(seq.position(), 0) << "open must not start playing";
+
+    ASSERT_TRUE(seq.play());
+    EXPECT_EQ(seq.mode(), TPlayerMode::pmPlaying);
+    clock.renderMs(1000);
+    EXPECT_EQ(seq.position(), 1000);
+
+    ASSERT_TRUE(seq.pause());
+    EXPECT_EQ(seq.mode(), TPlayerMode::pmPaused);
+    clock.renderMs(500);
+    EXPECT_EQ(seq.position(), 1000);
+    EXPECT_EQ(seq.mode(), TPlayerMode::pmPaused);
+
+    ASSERT_TRUE(seq.resume());
+    EXPECT_EQ(seq.mode(), TPlayerMode::pmPlaying);
+    clock.renderMs(500);
+    EXPECT_EQ(seq.position(), 1500);
+    EXPECT_TRUE(seq.resume()) << "resume while playing keeps playing";
+    EXPECT_EQ(seq.mode(), TPlayerMode::pmPlaying);
+
+    ASSERT_TRUE(seq.seek(3000));
+    EXPECT_EQ(seq.mode(), TPlayerMode::pmStopped);
+    EXPECT_EQ(seq.position(), 3000);
+    EXPECT_FALSE(seq.resume()) << "a seek stops; resume is refused";
+    ASSERT_TRUE(seq.play());
+    clock.renderMs(200);
+    EXPECT_EQ(seq.position(), 3200);
+
+    ASSERT_TRUE(seq.stop());
+    EXPECT_EQ(seq.mode(), TPlayerMode::pmStopped);
+    EXPECT_EQ(seq.position(), 3200);
+    EXPECT_FALSE(seq.resume());
+
+    EXPECT_TRUE(seq.seek(-50));
+    EXPECT_EQ(seq.position(), 0);
+    EXPECT_TRUE(seq.seek(99999));
+    EXPECT_EQ(seq.position(), 4000);
+    EXPECT_EQ(seq.mode(), TPlayerMode::pmStopped);
+}
+
+TEST_F(Sequencer, PositionAfterSeekNeverFallsBackWhenPlayingOn)
+{
+    ASSERT_EQ(seq.open(Scale), QString());
+    for (int ms : {1, 7, 1234, 3999}) {
+        ASSERT_TRUE(seq.seek(ms));
+        EXPECT_EQ(seq.position(), ms);
+        ASSERT_TRUE(seq.play());
+        clock.renderFrames(1, 1);
+        EXPECT_EQ(seq.position(), ms);
+        clock.renderFrames(44, 1);
+        EXPECT_GE(seq.position(), ms);
+        EXPECT_LE(seq.position(), ms + 1);
+    }
+}
+
+TEST_F(Sequencer, SoundWhileNotesPlayAndSilenceAfterPause)
+{
+    ASSERT_EQ(seq.open(Scale), QString());
+    const auto before = clock.renderMs(300);
+    EXPECT_LT(RenderClock::rms(before), SilentRms) << "nothing sounds before Play";
+
+    ASSERT_TRUE(seq.play());
+    const auto playing = clock.renderMs(400);
+    EXPECT_GT(RenderClock::rms(playing, playing.size() / 4), 50 * SilentRms);
+
+    ASSERT_TRUE(seq.pause());
+    const auto paused = clock.renderMs(3000);
+    // Released, not cut: the first milliseconds still carry the release.
+    EXPECT_GT(RenderClock::rms(paused, 0, 441), 5 * SilentRms);
+    EXPECT_LT(clock.tailRms(paused, 500), SilentRms);
+    EXPECT_EQ(seq.activeVoices(), 0);
+    EXPECT_EQ(seq.position(), 400);
+}
+
+TEST_F(Sequencer, StopSeekAndCloseSilenceHeldNotes)
+{
+    // One note held for the whole song, with the sustain pedal down.
+    TrackBuilder t;
+    t.at(0, {0xC0, 48}).at(0, {0xB0, 64, 127}).at(0, {0x90, 60, 110}).at(960, {0x80, 60, 0}).end(0);
+    const QByteArray held = write("held.mid", Smf(0, 96, {t})); // 5000 ms
+    using Command = bool (*)(FluidSequencer &);
+    const Command commands[] = {
+        [](FluidSequencer &s) { return s.stop(); },
+        [](FluidSequencer &s) { return s.seek(2500); },
+        [](FluidSequencer &s) { s.close(); return true; },
+    };
+    for (Command command : commands) {
+        ASSERT_EQ(seq.open(held), QString());
+        ASSERT_TRUE(seq.play());
+        const auto sounding = clock.renderMs(500);
+        EXPECT_GT(clock.tailRms(sounding, 100), 50 * SilentRms);
+        ASSERT_TRUE(command(seq));
+        const auto after = clock.renderMs(3000);
+        EXPECT_LT(clock.tailRms(after, 500), SilentRms);
+    }
+}
+
+TEST_F(Sequencer, EndsExactlyAtLengthAndTheLastNotesRingOut)
+{
+    ASSERT_EQ(seq.open(Scale), QString());
+    ASSERT_TRUE(seq.seek(3400)); // before the last note, which ends on the last tick
+    ASSERT_TRUE(seq.play());
+    long frames = 0;
+    int last = seq.position();
+    while (seq.mode() == TPlayerMode::pmPlaying && frames < 44100) {
+        clock.renderFrames(1, 1);
+        ++frames;
+        const int now = seq.position();
+        EXPECT_GE(now, last);
+        last = now;
+        if (seq.mode() == TPlayerMode::pmPlaying) {
+            EXPECT_LT(now, seq.length());
+        }
+    }
+    EXPECT_EQ(seq.mode(), TPlayerMode::pmStopped);
+    EXPECT_EQ(seq.position(), seq.length());
+    EXPECT_NEAR(frames * 1000.0 / 44100, 600.0, 1.0);
+
+    // Its release is heard.
+    const auto tail = clock.renderMs(3000);
+    EXPECT_GT(RenderClock::rms(tail, 0, 441 * 2), 5 * SilentRms);
+    EXPECT_LT(clock.tailRms(tail, 500), SilentRms);
+    EXPECT_EQ(seq.position(), seq.length());
+    EXPECT_EQ(seq.mode(), TPlayerMode::pmStopped);
+}
+
+TEST_F(Sequencer, SeekChasesProgramsControllersAndPitchBend)
+{
+    TrackBuilder t;
+    t.at(0, {0xC0, 40})
+        .at(0, {0xB0, 7, 50})
+        .at(0, {0xB0, 101, 0}) // pitch-bend range: 12 semitones, through RPN 0
+        .at(0, {0xB0, 100, 0})
+        .at(0, {0xB0, 6, 12})
+        .at(0, {0x90, 60, 100})
+        .at(96, {0xB0, 10, 20})
+        .at(0, {0xE0, 0x00, 0x60})
+        .at(0, {0xB0, 64, 127})
+        .at(96, {0xC1, 73})
+        .at(192, {0x80, 60, 0})
+        .end(0);
+    const QByteArray song = write("chase.mid", Smf(0, 96, {t})); // 2000 ms
+
+    ASSERT_EQ(seq.open(song), QString());
+    ASSERT_TRUE(seq.play());
+    clock.renderMs(1500);
+    const auto straight0 = seq.channelState(0);
+    const auto straight1 = seq.channelState(1);
+    EXPECT_EQ(straight0.program, 40);
+    EXPECT_EQ(straight0.volume, 50);
+    EXPECT_EQ(straight0.pan, 20);
+    EXPECT_EQ(straight0.pitchBend, 0x3000);
+    EXPECT_EQ(straight0.sustain, 127);
+    EXPECT_EQ(straight1.program, 73);
+
+    ASSERT_TRUE(seq.seek(1500));
+    ASSERT_TRUE(seq.play());
+    clock.renderFrames(64);
+    const auto chased0 = seq.channelState(0);
+    EXPECT_EQ(chased0.program, straight0.program);
+    EXPECT_EQ(chased0.volume, straight0.volume);
+    EXPECT_EQ(chased0.pan, straight0.pan);
+    EXPECT_EQ(chased0.pitchBend, straight0.pitchBend);
+    EXPECT_EQ(chased0.sustain, straight0.sustain);
+    EXPECT_EQ(seq.channelState(1).program, 73);
+
+    ASSERT_TRUE(seq.seek(250)); // before the bend, the pan and channel 1's program
+    ASSERT_TRUE(seq.play());
+    clock.renderFrames(64);
+    const auto early = seq.channelState(0);
+    EXPECT_EQ(early.program, 40);
+    EXPECT_EQ(early.volume, 50);
+    EXPECT_EQ(early.pan, 64);
+    EXPECT_EQ(early.pitchBend, 8192);
+    EXPECT_EQ(early.sustain, 0);
+    EXPECT_EQ(seq.channelState(1).program, 0);
+
+    // Pause and resume restore the held pedal on the new channels as well.
+    ASSERT_TRUE(seq.seek(1500));
+    ASSERT_TRUE(seq.play());
+    ASSERT_TRUE(seq.pause());
+    ASSERT_TRUE(seq.resume());
+    EXPECT_EQ(seq.channelState(0).sustain, 127);
+}
+
+TEST_F(Sequencer, GsDrumPartSysexIsPlayedAndChased)
+{
+    ASSERT_EQ(seq.open(TestMidi("jazzsoft__test-sysex-gs-40-1x-15-drum-part-change.mid")), QString());
+    ASSERT_TRUE(seq.play());
+    clock.renderMs(1000);
+    EXPECT_EQ(seq.channelState(0).bank, 128) << "part 1 became a rhythm part";
+    clock.renderMs(2500);
+    EXPECT_EQ(seq.channelState(0).bank, 128);
+    EXPECT_NE(seq.channelState(9).bank, 128) << "part 10 became a melodic part";
+
+    ASSERT_TRUE(seq.seek(3500));
+    ASSERT_TRUE(seq.play());
+    clock.renderFrames(64);
+    EXPECT_EQ(seq.channelState(0).bank, 128);
+    EXPECT_NE(seq.channelState(9).bank, 128);
+    ASSERT_TRUE(seq.seek(500));
+    ASSERT_TRUE(seq.play());
+    clock.renderFrames(64);
+    EXPECT_EQ(seq.channelState(9).bank, 128);
+}
+
+TEST_F(Sequencer, EverySongStartsFromGeneralMidiDefaults)
+{
+    TrackBuilder a;
+    a.at(0, {0xC0, 40}).at(0, {0xB0, 7, 30}).at(0, {0xB0, 10, 0}).at(0, {0xE0, 0, 0}).at(0, {0xB0, 64, 127})
+        .at(0, {0x90, 60, 100}).at(96, {0x80, 60, 0}).end(0);
+    TrackBuilder b;
+    b.at(0, {0x90, 60, 100}).at(96, {0x80, 60, 0}).end(0);
+    const QByteArray songA = write("a.mid", Smf(0, 96, {a}));
+    const QByteArray songB = write("b.mid", Smf(0, 96, {b}));
+
+    ASSERT_EQ(seq.open(songA), QString());
+    ASSERT_TRUE(seq.play());
+    clock.renderMs(600);
+    ASSERT_EQ(seq.mode(), TPlayerMode::pmStopped);
+    ASSERT_EQ(seq.channelState(0).program, 40);
+
+    ASSERT_EQ(seq.open(songB), QString());
+    ASSERT_TRUE(seq.play());
+    clock.renderFrames(64);
+    const auto s = seq.channelState(0);
+    EXPECT_EQ(s.program, 0);
+    EXPECT_EQ(s.bank, 0);
+    EXPECT_EQ(s.volume, 100);
+    EXPECT_EQ(s.pan, 64);
+    EXPECT_EQ(s.pitchBend, 8192);
+    EXPECT_EQ(s.sustain, 0);
+    EXPECT_EQ(seq.channelState(9).bank, 128);
+}
+
+// The next song's reset and first events must leave the previous song's
+// fading tail exactly as it would have sounded alone.
+TEST_F(Sequencer, TheNextSongDoesNotTouchThePreviousTail)
+{
+    TrackBuilder a;
+    a.at(0, {0xC0, 48}).at(0, {0x90, 60, 120}).at(172, {0x80, 60, 0}).end(20); // ends at 1000 ms
+    TrackBuilder b;
+    b.at(0, {0xB0, 7, 127}).at(0, {0xE0, 0x7F, 0x7F}).at(0, {0xB0, 10, 0}).end(384); // silent
+    const QByteArray songA = write("a.mid", Smf(0, 96, {a}));
+    const QByteArray songB = write("b.mid", Smf(0, 96, {b}));
+
+    ASSERT_EQ(seq.open(songA), QString());
+    ASSERT_TRUE(seq.play());
+    clock.renderMs(1000);
+    ASSERT_EQ(seq.mode(), TPlayerMode::pmStopped);
+    const auto alone = clock.renderMs(400);
+
+    FluidSequencer other(RenderOptions());
+    RenderClock otherClock(&other);
+    ASSERT_EQ(other.open(songA), QString());
+    ASSERT_TRUE(other.play());
+    otherClock.renderMs(1000);
+    ASSERT_EQ(other.mode(), TPlayerMode::pmStopped);
+    other.close();
+    ASSERT_EQ(other.open(songB), QString());
+    ASSERT_TRUE(other.play());
+    const auto followed = otherClock.renderMs(400);
+
+    ASSERT_GT(RenderClock::rms(alone), 5 * SilentRms) << "the test needs an audible tail";
+    ASSERT_EQ(alone.size(), followed.size());
+    float worst = 0;
+    for (std::size_t i = 0; i < alone.size(); ++i)
+        worst = std::max(worst, std::fabs(alone[i] - followed[i]));
+    EXPECT_LT(worst, 1e-6f);
+}
+
+TEST_F(Sequencer, OpeningReplacesTheSongAndARefusalLeavesNothingOpen)
+{
+    ASSERT_EQ(seq.open(Scale), QString());
+    ASSERT_TRUE(seq.play());
+    clock.renderMs(300);
+    ASSERT_EQ(seq.open(TestMidi("jazzsoft__test-karaoke-kar.mid")), QString());
+    EXPECT_EQ(seq.mode(), TPlayerMode::pmStopped);
+    EXPECT_EQ(seq.position(), 0);
+    EXPECT_EQ(seq.length(), 10600);
+    EXPECT_EQ(seq.songFormat(), 1);
+    EXPECT_EQ(seq.songTracks(), 3);
+
+    EXPECT_EQ(seq.open(TestMidi("jazzsoft__test-not-a-midi-file.mid")), QStringLiteral("The file is not a MIDI file."));
+    EXPECT_EQ(seq.mode(), TPlayerMode::pmNotReady);
+    EXPECT_EQ(seq.length(), 0);
+    EXPECT_EQ(seq.open(TestMidi("jazzsoft__test-empty.mid")), QStringLiteral("The file holds no music."));
+    EXPECT_EQ(seq.open("/nonexistent/song.mid"), QStringLiteral("The file could not be read."));
+    EXPECT_EQ(seq.open(Scale), QString());
+}
+
+TEST(SequencerSetup, MissingOrBrokenSoundFontFailsOpen)
+{
+    FluidSequencer missing(RenderOptions("/nonexistent/font.sf2"));
+    EXPECT_EQ(missing.open(Scale), QStringLiteral("No SoundFont was found."));
+    EXPECT_EQ(missing.mode(), TPlayerMode::pmNotReady);
+
+    QTemporaryDir dir;
+    const QString broken = dir.filePath(QStringLiteral("broken.sf2"));
+    ASSERT_TRUE(WriteFile(broken, Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 's', 'f', 'b', 'k'}));
+    FluidSequencer bad(RenderOptions(broken.toLocal8Bit().constData()));
+    EXPECT_EQ(bad.open(Scale), QStringLiteral("The SoundFont could not be loaded."));
+    EXPECT_FALSE(bad.play());
+}
+
+TEST(SequencerSetup, NoAudioOutputFailsOpen)
+{
+    // Neither sound server nor ALSA device can be reached.
+    setenv("PULSE_SERVER", "unix:/nonexistent/pulse", 1);
+    setenv("ALSA_CONFIG_PATH", "/dev/null", 1);
+    FluidSequencer::Options options;
+    options.soundFont = TestSoundFont;
+    FluidSequencer sequencer(options);
+    EXPECT_EQ(sequencer.open(Scale), QStringLiteral("No audio output could be opened."));
+    EXPECT_EQ(sequencer.mode(), TPlayerMode::pmNotReady);
+}
+
+// The GUI polls while the audio thread plays: whenever it sees "stopped",
+// the position it reads next is the length, and positions never go back.
+TEST_F(Sequencer, StatusQueriesFromAnotherThreadStayConsistent)
+{
+    ASSERT_EQ(seq.open(TestMidi("malcohol__test-length-1.mid")), QString()); // 1000 ms
+    ASSERT_TRUE(seq.play());
+    std::atomic<bool> done{false};
+    std::thread audio([&] {
+        RenderClock c(&seq);
+        while (seq.mode() == TPlayerMode::pmPlaying)
+            c.renderFrames(64, 64);
+        done = true;
+    });
+    int last = 0;
+    long polls = 0;
+    while (!done) {
+        const TPlayerMode mode = seq.mode();
+        const int position = seq.position();
+        EXPECT_GE(position, last);
+        last = position;
+        if (mode == TPlayerMode::pmStopped) {
+            EXPECT_EQ(position, seq.length());
+        }
+        ++polls;
+    }
+    audio.join();
+    EXPECT_EQ(seq.position(), 1000);
+    EXPECT_GT(polls, 0);
+}
+
+// The player's own path: the SoundFont preloaded from start-up and found
+// through the discovery list (the large General MIDI font on this system).
+TEST(SequencerSetup, PreloadedDefaultSoundFontPlays)
+{
+    PreloadSoundFont();
+    FluidSequencer::Options options;
+    options.renderToMemory = true;
+    FluidSequencer sequencer(options);
+    RenderClock clock(&sequencer);
+    ASSERT_EQ(sequencer.open(Scale), QString());
+    ASSERT_TRUE(sequencer.play());
+    const auto sound = clock.renderMs(400);
+    EXPECT_GT(RenderClock::rms(sound, sound.size() / 4), 50 * SilentRms);
+}
+
+TEST_F(Sequencer, RmidFilePlaysWhateverItsName)
+{
+    TrackBuilder t;
+    t.at(0, {0x90, 60, 110}).at(96, {0x80, 60, 0}).end(0);
+    for (const char *name : {"song.rmi", "song.mid"}) {
+        ASSERT_EQ(seq.open(write(name, Rmid(Smf(0, 96, {t})))), QString()) << name;
+        EXPECT_EQ(seq.length(), 500);
+        ASSERT_TRUE(seq.play());
+        const auto sound = clock.renderMs(300);
+        EXPECT_GT(RenderClock::rms(sound), 50 * SilentRms) << name;
+    }
+}
