@@ -1,13 +1,18 @@
 #include "playback/tfrm_ctrl.h"
 
+#include "app/captions.h"
 #include "app/messages.h"
+#include "app/settingsstore.h"
 #include "app/tfrm_main.h"
+#include "device/tmediaplayer.h"
+#include "playlist/playlist.h"
 
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 
 TFrm_ctrl *Frm_ctrl = nullptr;
 
@@ -90,38 +95,82 @@ TFrm_ctrl::~TFrm_ctrl()
 
 void TFrm_ctrl::FormCreate()
 {
+    // A settings error is reported on its own; the completion of an
+    // auto-play start below must still get its timer.
+    Dispatch([this] {
+        SettingsStore store;
+        if (store.ReadFlagSetting(QStringLiteral("Option"), QStringLiteral("ShowController"), false))
+            Frm_main->Showcontroller1Click();
+        move(x(), store.ReadIntSetting(QStringLiteral("Position"), QStringLiteral("CtrlTop"), 141));
+        move(store.ReadIntSetting(QStringLiteral("Position"), QStringLiteral("CtrlLeft"), 176), y());
+    });
+
+    try {
+        // The main window's creation started the first entry without the
+        // timer; with no song open, Length fails and the timer stays off.
+        if (Frm_main->Autoplay1->isChecked() && !Playlist.Items.isEmpty()) {
+            Scr_Time->setMaximum(Frm_main->MediaPlayer->Length());
+            Scr_change->setMaximum(Frm_main->MediaPlayer->Length());
+            Btn_pause->setEnabled(true);
+            Scr_changeChange();
+            Frm_main->Tmr1->start();
+        }
+        if (Frm_main->Japanese1->isChecked())
+            ApplyControllerCaptions(*this, Language::Japanese);
+    } catch (...) {
+        ShowErrorMessage(QStringLiteral("Error(c-1)"));
+    }
 }
 
 void TFrm_ctrl::FormClose()
 {
+    // The window is only hidden; the close event is accepted by the caller.
+    Frm_main->Showcontroller1->setChecked(false);
 }
 
 void TFrm_ctrl::Btn_PlayClick()
 {
+    Frm_main->Btn_PlayClick();
 }
 
 void TFrm_ctrl::Btn_pauseClick()
 {
+    if (Frm_main->Btn_pause->isEnabled())
+        Frm_main->Btn_pauseClick();
 }
 
 void TFrm_ctrl::Btn_StopClick()
 {
+    if (Frm_main->Btn_Stop->isEnabled())
+        Frm_main->Btn_StopClick();
 }
 
 void TFrm_ctrl::Btn_NextClick()
 {
+    Frm_main->Btn_NextClick();
 }
 
 void TFrm_ctrl::Btn_BackClick()
 {
+    Frm_main->Btn_BackClick();
 }
 
 void TFrm_ctrl::Btn_ChangeClick()
 {
+    if (!Frm_main->Btn_Stop->isEnabled())
+        return;
+    Btn_pauseClick();
+    // Halted: no song is open to take the position; Play starts the
+    // selected entry from its beginning instead.
+    if (Frm_main->MediaPlayer->IsOpen())
+        Frm_main->MediaPlayer->SetPosition(Scr_change->value());
+    Btn_PlayClick();
 }
 
 void TFrm_ctrl::Scr_changeChange()
 {
+    Lbl_ToTime->setText(QString::number(Scr_change->value()) + QLatin1Char('/')
+                        + QString::number(Scr_change->maximum()));
 }
 
 void TFrm_ctrl::paintEvent(QPaintEvent *)
@@ -131,6 +180,13 @@ void TFrm_ctrl::paintEvent(QPaintEvent *)
 
 void TFrm_ctrl::FormPaint()
 {
+    // A small downward triangle under the position bar, pointing at the seek
+    // label: a one-pixel black outline around the window's own colour.
+    QPainter painter(this);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(palette().color(backgroundRole()));
+    const QPoint outline[] = {{90, 56}, {102, 56}, {96, 65}};
+    painter.drawPolygon(outline, 3);
 }
 
 void TFrm_ctrl::closeEvent(QCloseEvent *event)
