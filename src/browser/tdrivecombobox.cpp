@@ -1,11 +1,87 @@
 #include "browser/tdrivecombobox.h"
 
+#include "app/messages.h"
+#include "browser/browsericons.h"
+#include "browser/folderreader.h"
+#include "browser/tdirectorylistbox.h"
+
+namespace {
+BrowserPicture pictureOf(DriveType type)
+{
+    switch (type) {
+    case DriveType::Removable: return BrowserPicture::Floppy;
+    case DriveType::Remote: return BrowserPicture::Network;
+    case DriveType::CdRom: return BrowserPicture::CdRom;
+    case DriveType::RamDisk: return BrowserPicture::Ram;
+    case DriveType::Fixed: break;
+    }
+    return BrowserPicture::Hard;
+}
+} // namespace
+
 TDriveComboBox::TDriveComboBox(QWidget *parent)
     : QComboBox(parent)
 {
+    connect(this, &QComboBox::activated, this, &TDriveComboBox::chooseDrive);
+    setVolumes(MountedVolumes());
+}
+
+void TDriveComboBox::setVolumes(const QList<MountInfo> &mounts)
+{
+    clear();
+    for (const DriveLine &line : DriveLines(mounts))
+        addItem(BrowserIcon(pictureOf(line.type)), line.text, line.mountPoint);
+    const QByteArray folder = m_dirList ? m_dirList->Directory() : CurrentFolder();
+    if (m_dirList)
+        m_dirList->setVolumeRoots(MountPoints());
+    followFolder(folder);
 }
 
 void TDriveComboBox::setDirList(TDirectoryListBox *dirList)
 {
+    if (m_dirList)
+        disconnect(m_dirList, nullptr, this, nullptr);
     m_dirList = dirList;
+    if (!m_dirList)
+        return;
+    connect(m_dirList, &TDirectoryListBox::directoryChanged, this, &TDriveComboBox::followFolder);
+    m_dirList->setVolumeRoots(MountPoints());
+    followFolder(m_dirList->Directory());
+}
+
+QList<QByteArray> TDriveComboBox::MountPoints() const
+{
+    QList<QByteArray> points;
+    for (int row = 0; row < count(); ++row)
+        points.append(itemData(row, MountPointRole).toByteArray());
+    return points;
+}
+
+QByteArray TDriveComboBox::Drive() const
+{
+    return currentData(MountPointRole).toByteArray();
+}
+
+void TDriveComboBox::chooseDrive(int row)
+{
+    if (!m_dirList || row < 0 || row >= count())
+        return;
+    const QByteArray mountPoint = itemData(row, MountPointRole).toByteArray();
+    const QByteArray last = m_lastVisited.value(mountPoint, mountPoint);
+    QString error = m_dirList->trySetDirectory(last);
+    // A folder visited earlier may have gone since; the volume's own root
+    // is the next best place.
+    if (!error.isEmpty() && last != mountPoint)
+        error = m_dirList->trySetDirectory(mountPoint);
+    if (!error.isEmpty()) {
+        followFolder(m_dirList->Directory());
+        ShowErrorMessage(error);
+    }
+}
+
+void TDriveComboBox::followFolder(const QByteArray &folder)
+{
+    const QByteArray mountPoint = VolumeRootOf(folder, MountPoints());
+    m_lastVisited.insert(mountPoint, folder);
+    setCurrentIndex(findData(mountPoint, MountPointRole));
 }

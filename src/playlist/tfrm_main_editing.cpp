@@ -1,20 +1,228 @@
-// Playlist editing: placeholder bodies until the editing commands land.
+// Playlist editing: Add, Delete, Clear, Up and Down, and the two handlers of
+// the view that keep the selection on the playing song.
+#include "app/messages.h"
 #include "app/tfrm_main.h"
+#include "browser/folderreader.h"
+#include "browser/tfilelistbox.h"
+#include "playlist/playlistmodel.h"
+#include "playlist/tplaylistview.h"
 
-void TFrm_main::Btn_addClick() {}
-void TFrm_main::Add1Click() {}
-void TFrm_main::Btn_deleteClick() {}
-void TFrm_main::Delete1Click() {}
-void TFrm_main::Btn_clearClick() {}
-void TFrm_main::Clear1Click() {}
-void TFrm_main::ClearClick() {}
-void TFrm_main::Btn_UpClick() {}
-void TFrm_main::Up1Click() {}
-void TFrm_main::UpClick() {}
-void TFrm_main::Btn_DownClick() {}
-void TFrm_main::Down1Click() {}
-void TFrm_main::DownClick() {}
-void TFrm_main::FileListBoxDblClick() {}
-void TFrm_main::VMusicListKeyUp() {}
-void TFrm_main::VMusicListMouseDown() {}
-void TFrm_main::wireEditingHandlers() {}
+#include <QAction>
+#include <QItemSelectionModel>
+#include <QPushButton>
+#include <QTimer>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+// A playlist file holds one path per line: a name with a line break in it
+// would turn into two broken entries on the next load.
+bool fitsOnOneLine(const QByteArray &name)
+{
+    return !name.contains('\r') && !name.contains('\n');
+}
+
+QString visibleName(const QByteArray &name)
+{
+    QString text = DecodePath(name);
+    text.replace(QLatin1Char('\r'), QChar(0x240D));
+    text.replace(QLatin1Char('\n'), QChar(0x240A));
+    return text;
+}
+
+void reportSkipped(const QList<QByteArray> &names)
+{
+    constexpr qsizetype Shown = 20;
+    QString text = names.size() == 1
+        ? QStringLiteral("This file was not added, because a playlist cannot hold a name with a line break:")
+        : QStringLiteral("These files were not added, because a playlist cannot hold a name with a line break:");
+    for (qsizetype i = 0; i < std::min(Shown, names.size()); ++i)
+        text += QLatin1Char('\n') + visibleName(names.at(i));
+    if (names.size() > Shown)
+        text += QStringLiteral("\n(and %1 more)").arg(names.size() - Shown);
+    ShowErrorMessage(text);
+}
+
+} // namespace
+
+void TFrm_main::Btn_addClick()
+{
+    const QList<QByteArray> names = FileListBox->SelectedNames();
+    if (Playlist.Items.size() + names.size() > MaxPlaylistEntries)
+        return;
+    const QByteArray folder = FileListBox->Directory();
+    QList<TQVTItem> items;
+    QList<QByteArray> skipped;
+    items.reserve(names.size());
+    for (const QByteArray &name : names) {
+        if (fitsOnOneLine(name))
+            items.append(TQVTItem{JoinPath(folder, name)});
+        else
+            skipped.append(name);
+    }
+    PlaylistModel->append(items);
+    if (FileListBox->count() > 0)
+        SaveAs1->setEnabled(true);
+    if (!skipped.isEmpty())
+        reportSkipped(skipped);
+}
+
+void TFrm_main::Btn_deleteClick()
+{
+    const int a = SelectedRow();
+    if (Playlist.Items.isEmpty() || a < 0)
+        return;
+    // The rows selected now, bottom first: removing the focused row makes the
+    // view select its neighbour, which must not be removed as well.
+    QList<int> rows;
+    for (const QModelIndex &index : VMusicList->selectionModel()->selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end(), std::greater<>());
+    for (int row : std::as_const(rows))
+        PlaylistModel->remove(row);
+    if (Playlist.Items.isEmpty()) {
+        Save1->setEnabled(false);
+        SaveAs1->setEnabled(false);
+        SetTitle(QStringLiteral("Quavette"));
+        SetApplicationTitle(QStringLiteral("Quavette"));
+        return;
+    }
+    SelectRowAsCurrent(std::min(a, RowCount() - 1));
+    VMusicList->setFocus();
+}
+
+void TFrm_main::Btn_clearClick()
+{
+    PlaylistModel->clear();
+    Save1->setEnabled(false);
+    SaveAs1->setEnabled(false);
+    SetTitle(QStringLiteral("Quavette"));
+    SetApplicationTitle(QStringLiteral("Quavette"));
+    CurrentListFile.clear();
+}
+
+void TFrm_main::Btn_UpClick()
+{
+    const int a = SelectedRow();
+    if (a <= 0)
+        return;
+    PlaylistModel->swap(a, a - 1);
+    SelectRowAsCurrent(a - 1);
+    VMusicList->setFocus();
+    SaveAs1->setEnabled(true);
+}
+
+void TFrm_main::Btn_DownClick()
+{
+    const int a = SelectedRow();
+    if (a < 0 || a >= RowCount() - 1)
+        return;
+    PlaylistModel->swap(a, a + 1);
+    SelectRowAsCurrent(a + 1);
+    VMusicList->setFocus();
+    SaveAs1->setEnabled(true);
+}
+
+// The "&Edit" menu: each item runs its command only while the command's
+// button is enabled.
+void TFrm_main::Add1Click()
+{
+    if (Btn_add->isEnabled())
+        Btn_addClick();
+}
+
+void TFrm_main::Delete1Click()
+{
+    if (Btn_delete->isEnabled())
+        Btn_deleteClick();
+}
+
+void TFrm_main::Clear1Click()
+{
+    if (Btn_clear->isEnabled())
+        Btn_clearClick();
+}
+
+void TFrm_main::Up1Click()
+{
+    if (Btn_Up->isEnabled())
+        Btn_UpClick();
+}
+
+void TFrm_main::Down1Click()
+{
+    if (Btn_Down->isEnabled())
+        Btn_DownClick();
+}
+
+// The popup items and the double click run their command directly; the
+// popup "&Clear" is disabled by Play itself.
+void TFrm_main::ClearClick()
+{
+    Btn_clearClick();
+}
+
+void TFrm_main::UpClick()
+{
+    Btn_UpClick();
+}
+
+void TFrm_main::DownClick()
+{
+    Btn_DownClick();
+}
+
+void TFrm_main::FileListBoxDblClick()
+{
+    Btn_addClick();
+}
+
+void TFrm_main::VMusicListKeyUp()
+{
+    if (!Tmr1->isActive())
+        return;
+    ClearRowSelection();
+    if (CurrentIndex >= 0 && CurrentIndex < RowCount())
+        SelectRowAsCurrent(CurrentIndex);
+}
+
+void TFrm_main::VMusicListMouseDown()
+{
+    const QModelIndex focused = VMusicList->currentIndex();
+    if (focused.isValid()) {
+        VMusicList->selectionModel()->select(focused, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    if (!Tmr1->isActive() || SelectedRow() < 0)
+        return;
+    if (RowPath(SelectedRow()) != CurrentSongPath) {
+        Btn_StopClick();
+        Btn_PlayClick();
+    }
+    if (SelectedRow() >= 0)
+        CurrentIndex = SelectedRow();
+}
+
+void TFrm_main::wireEditingHandlers()
+{
+    ConnectHandler(Btn_add, &QPushButton::clicked, this, &TFrm_main::Btn_addClick);
+    ConnectHandler(Btn_delete, &QPushButton::clicked, this, &TFrm_main::Btn_deleteClick);
+    ConnectHandler(Btn_clear, &QPushButton::clicked, this, &TFrm_main::Btn_clearClick);
+    ConnectHandler(Btn_Up, &QPushButton::clicked, this, &TFrm_main::Btn_UpClick);
+    ConnectHandler(Btn_Down, &QPushButton::clicked, this, &TFrm_main::Btn_DownClick);
+
+    connectCommand(Add1, &TFrm_main::Add1Click);
+    connectCommand(Delete1, &TFrm_main::Delete1Click);
+    connectCommand(Clear1, &TFrm_main::Clear1Click);
+    connectCommand(Up1, &TFrm_main::Up1Click);
+    connectCommand(Down1, &TFrm_main::Down1Click);
+
+    connectCommand(Up, &TFrm_main::UpClick);
+    connectCommand(Down, &TFrm_main::DownClick);
+    connectCommand(Clear, &TFrm_main::ClearClick);
+
+    ConnectHandler(FileListBox, &QListWidget::itemDoubleClicked, this, &TFrm_main::FileListBoxDblClick);
+    ConnectHandler(VMusicList, &TPlaylistView::keyUp, this, &TFrm_main::VMusicListKeyUp);
+    ConnectHandler(VMusicList, &TPlaylistView::mouseDown, this, &TFrm_main::VMusicListMouseDown);
+}

@@ -1,5 +1,6 @@
 #include "playlist/tplaylistview.h"
 
+#include <QEvent>
 #include <QHeaderView>
 
 TPlaylistView::TPlaylistView(QWidget *parent)
@@ -45,4 +46,13 @@ void TPlaylistView::resizeEvent(QResizeEvent *event)
 {
     QTreeView::resizeEvent(event);
     Q_EMIT resized();
+}
+
+QItemSelectionModel::SelectionFlags TPlaylistView::selectionCommand(const QModelIndex &index, const QEvent *event) const
+{
+    // A click on empty space keeps the selection: Qt would clear it on the
+    // release, after the press handler has re-selected the focused row.
+    if (!index.isValid() && event && event->type() == QEvent::MouseButtonRelease)
+        return QItemSelectionModel::NoUpdate;
+    return QTreeView::selectionCommand(index, event);
 }

@@ -1,0 +1,33 @@
+#include "browser/browsericons.h"
+
+#include <array>
+
+namespace {
+struct PictureSource {
+    const char *themeName;
+    const char *fallback;
+};
+
+constexpr std::array<PictureSource, 8> Sources = {{
+    {"drive-removable-media", ":/icons/floppy.svg"},
+    {"drive-harddisk", ":/icons/hard.svg"},
+    {"folder-remote", ":/icons/network.svg"},
+    {"drive-optical", ":/icons/cdrom.svg"},
+    {"media-flash", ":/icons/ram.svg"},
+    {"folder-open", ":/icons/openfolder.svg"},
+    {"folder-visiting", ":/icons/currentfolder.svg"},
+    {"folder", ":/icons/closedfolder.svg"},
+}};
+} // namespace
+
+QIcon BrowserIcon(BrowserPicture picture)
+{
+    static std::array<QIcon, Sources.size()> icons;
+    const auto at = std::size_t(picture);
+    if (icons[at].isNull()) {
+        const PictureSource &source = Sources[at];
+        icons[at] = QIcon::fromTheme(QString::fromLatin1(source.themeName),
+                                     QIcon(QString::fromLatin1(source.fallback)));
+    }
+    return icons[at];
+}

@@ -1,0 +1,19 @@
+// The pictures of the file pane: the desktop theme's icons, with small
+// built-in fallbacks under :/icons/.
+#pragma once
+
+#include <QIcon>
+
+enum class BrowserPicture {
+    Floppy,        // removable drive
+    Hard,          // fixed drive
+    Network,       // remote drive
+    CdRom,
+    Ram,
+    OpenFolder,    // the root and the folders on the path
+    CurrentFolder,
+    ClosedFolder,  // a subfolder of the current folder
+};
+
+// The same icon object for every call, so lines can be compared by picture.
+QIcon BrowserIcon(BrowserPicture picture);

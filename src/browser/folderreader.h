@@ -1,0 +1,44 @@
+// Reading folders with POSIX calls. QDir drops names that are not valid
+// UTF-8; these functions keep every name as the bytes the file system gives.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <stdexcept>
+
+// A folder that cannot be read or entered; the text names the folder and the
+// reason, ready to be shown.
+class EFolderError : public std::runtime_error
+{
+public:
+    EFolderError(const QByteArray &folder, int error);
+    QString message() const { return QString::fromUtf8(what()); }
+};
+
+// The process's current folder; "/" when it cannot be told (for example when
+// it was removed).
+QByteArray CurrentFolder();
+
+// Makes `folder` the process's current folder. Throws EFolderError.
+void ChangeFolder(const QByteArray &folder);
+
+// `folder` + '/' + `name`, without doubling a '/' that ends `folder`.
+QByteArray JoinPath(const QByteArray &folder, const QByteArray &name);
+
+// An absolute path without repeated or trailing '/' ("/" stays "/"); a
+// relative path is taken from the current folder.
+QByteArray NormalizeFolder(const QByteArray &path);
+
+// The names of the subfolders of `folder` (links to folders included; "."
+// and ".." left out), sorted by name. Throws EFolderError.
+QList<QByteArray> ReadSubfolders(const QByteArray &folder);
+
+// The plain, non-hidden files of `folder` (links followed) whose names match
+// `mask` (see MatchesMask), sorted by name. Throws EFolderError.
+QList<QByteArray> ReadMatchingFiles(const QByteArray &folder, const QByteArray &mask);
+
+// Sorts names without regard to letter case, as they are shown; names that
+// differ only in case keep a fixed order by their bytes.
+void SortNames(QList<QByteArray> &names);

@@ -1,0 +1,32 @@
+#include "browser/tlistlinedelegate.h"
+
+#include <algorithm>
+
+namespace {
+int indentOf(const QModelIndex &index)
+{
+    return std::max(0, index.data(TListLineDelegate::LevelRole).toInt()) * TListLineDelegate::IndentStep;
+}
+} // namespace
+
+TListLineDelegate::TListLineDelegate(int lineHeight, QObject *parent)
+    : QStyledItemDelegate(parent)
+    , m_lineHeight(lineHeight)
+{
+}
+
+void TListLineDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    QStyleOptionViewItem shifted(option);
+    shifted.rect.setLeft(shifted.rect.left() + indentOf(index));
+    QStyledItemDelegate::paint(painter, shifted, index);
+}
+
+QSize TListLineDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    size.rwidth() += indentOf(index);
+    // The designed height, unless the font needs more: text is never clipped.
+    size.setHeight(std::max(m_lineHeight, option.fontMetrics.height()));
+    return size;
+}

@@ -1,0 +1,114 @@
+#include "browser/folderfixture.h"
+#include "browser/folderreader.h"
+#include "browser/tfilelistbox.h"
+#include "support/messagerecorder.h"
+
+#include <QGuiApplication>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList texts(const TFileListBox &list)
+{
+    QStringList out;
+    for (int row = 0; row < list.count(); ++row)
+        out << list.item(row)->text();
+    return out;
+}
+
+class FileListBoxTest : public ::testing::Test
+{
+protected:
+    CurrentFolderGuard cwd;
+    TempFolder dir;
+    MessageRecorder messages;
+};
+
+TEST_F(FileListBoxTest, ListsTheSongFilesOfItsFolderAndEntersIt)
+{
+    dir.file("a.mid");
+    dir.file("B.RMI");
+    dir.file("c.wav");
+    dir.file(".hidden.mid");
+    dir.folder("sub");
+    TFileListBox list;
+    ASSERT_TRUE(list.setDirectory(dir.path()));
+    EXPECT_EQ(texts(list), (QStringList{QStringLiteral("a.mid"), QStringLiteral("B.RMI")}));
+    EXPECT_EQ(list.Directory(), dir.path());
+    EXPECT_EQ(CurrentFolder(), dir.path());
+    EXPECT_TRUE(messages.boxes.isEmpty());
+}
+
+TEST_F(FileListBoxTest, SelectedNamesComeAsBytesTopToBottom)
+{
+    const QByteArray latin1 = "caf\xe9.mid";
+    for (const QByteArray &name : {QByteArray("a.mid"), latin1, QByteArray("b.mid"), QByteArray("d.mid")})
+        dir.file(name);
+    TFileListBox list;
+    ASSERT_TRUE(list.setDirectory(dir.path()));
+    ASSERT_EQ(list.count(), 4);
+    list.item(3)->setSelected(true);
+    list.item(0)->setSelected(true);
+    list.item(2)->setSelected(true);
+    EXPECT_EQ(list.SelectedNames(), (QList<QByteArray>{"a.mid", latin1, "d.mid"}));
+    // Shown decoded, kept as the file system's bytes.
+    EXPECT_EQ(list.item(2)->text(), QStringLiteral("café.mid"));
+    EXPECT_EQ(list.FileName(2), latin1);
+}
+
+TEST_F(FileListBoxTest, TheHourglassShowsFromThe101stNameAndGoesAfterwards)
+{
+    for (int i = 0; i < 150; ++i)
+        dir.file(QByteArray("song") + QByteArray::number(1000 + i) + ".mid");
+    TFileListBox list;
+    QList<bool> busyAtRow;
+    QObject::connect(list.model(), &QAbstractItemModel::rowsInserted, [&](const QModelIndex &, int first, int last) {
+        const QCursor *cursor = QGuiApplication::overrideCursor();
+        for (int row = first; row <= last; ++row)
+            busyAtRow << (cursor && cursor->shape() == Qt::WaitCursor);
+    });
+    ASSERT_TRUE(list.setDirectory(dir.path()));
+    ASSERT_EQ(busyAtRow.size(), 150);
+    // The pointer changes once the 101st name (index 100) is in the list.
+    EXPECT_EQ(busyAtRow.indexOf(true), 101);
+    EXPECT_EQ(busyAtRow.count(true), 49);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(FileListBoxTest, AFolderThatCannotBeReadIsReportedAndTheListStaysUsable)
+{
+    dir.file("a.mid");
+    dir.file("plain.txt");
+    dir.link("gone", "dangling");
+    TFileListBox list;
+    ASSERT_TRUE(list.setDirectory(dir.path()));
+    for (const QByteArray &bad : {dir.at("plain.txt/sub"), dir.at("dangling")}) {
+        messages.clear();
+        EXPECT_FALSE(list.setDirectory(bad));
+        ASSERT_EQ(messages.boxes.size(), 1) << bad.constData();
+        EXPECT_EQ(messages.boxes[0].caption, QStringLiteral("error"));
+        EXPECT_TRUE(messages.boxes[0].text.contains(QString::fromUtf8(bad)));
+        EXPECT_EQ(list.count(), 0);
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+        // The process stays where it could go last.
+        EXPECT_EQ(CurrentFolder(), dir.path());
+    }
+    messages.clear();
+    ASSERT_TRUE(list.setDirectory(dir.path()));
+    EXPECT_EQ(texts(list), QStringList{QStringLiteral("a.mid")});
+    EXPECT_TRUE(messages.boxes.isEmpty());
+}
+
+TEST_F(FileListBoxTest, ANewMaskListsTheFolderAgain)
+{
+    dir.file("a.mid");
+    dir.file("b.wav");
+    TFileListBox list;
+    ASSERT_TRUE(list.setDirectory(dir.path()));
+    list.setMask("*.WAV");
+    EXPECT_EQ(texts(list), QStringList{QStringLiteral("b.wav")});
+}
+
+} // namespace
