@@ -3,12 +3,16 @@ person drives it: xdotool moves the mouse and types, the accessibility tree
 (AT-SPI) tells where the controls are and what they say, parec and sox
 listen to what comes out of the speakers."""
 
+import array
+import math
 import os
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
+import wave
 
 import pyatspi
 
@@ -59,6 +63,7 @@ class Desktop:
         self._start_x()
         self._start_bus()
         self._start_sound()
+        self.listener = Listener(self)
         os.environ.update({k: self.env[k] for k in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR")})
         return self
 
@@ -133,39 +138,49 @@ class _Pid:
         return 0
 
 
-class Recorder:
-    """Records the null sink's monitor while it runs."""
+class Listener:
+    """Records the null sink's monitor from the start of the session, so the
+    sink never idles into high latency; `listen` measures a stretch of it."""
 
-    def __init__(self, desktop, path):
-        self.path = path
-        self.proc = subprocess.Popen(["parec", "-d", "test.monitor", "--latency-msec=20", "--file-format=wav",
-                                      "--rate=44100", "--channels=2", path],
-                                     env=desktop.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        time.sleep(0.3)
+    RATE = 44100
+    FRAME_BYTES = 4  # s16le, two channels
 
-    def stop(self):
-        self.proc.send_signal(signal.SIGINT)
-        self.proc.wait(timeout=5)
+    def __init__(self, desktop):
+        self.path = os.path.join(desktop.root, "monitor.raw")
+        self.file = open(self.path, "wb")
+        self.proc = subprocess.Popen(["parec", "-d", "test.monitor", "--latency-msec=20", "--raw",
+                                      "--format=s16le", "--rate=44100", "--channels=2"],
+                                     env=desktop.env, stdout=self.file, stderr=subprocess.DEVNULL,
+                                     start_new_session=True)
+        desktop.procs.append(self.proc)
+        wait_for("the recorder", lambda: os.path.getsize(self.path) > 0, 10)
 
+    def mark(self):
+        return os.path.getsize(self.path)
 
-def rms(path, start=None, length=None):
-    cmd = ["sox", path, "-n"]
-    if start is not None:
-        cmd += ["trim", str(start)] + ([str(length)] if length is not None else [])
-    cmd += ["stat"]
-    result = subprocess.run(cmd, capture_output=True, text=True)
-    for line in result.stderr.splitlines():
-        if line.startswith("RMS     amplitude"):
-            return float(line.split(":")[1])
-    raise E2EError(f"sox could not measure {path}: {result.stderr.strip()}")
+    def since(self, mark):
+        with open(self.path, "rb") as f:
+            f.seek(mark)
+            data = f.read()
+        return data[: len(data) - len(data) % self.FRAME_BYTES]
 
 
 def listen(desktop, seconds, path):
-    """Records `seconds` of what plays and returns its RMS amplitude."""
-    rec = Recorder(desktop, path)
+    """Records `seconds` of what plays, keeps it as a WAV file and returns its
+    RMS amplitude (0 to 1)."""
+    start = desktop.listener.mark()
     time.sleep(seconds)
-    rec.stop()
-    return rms(path, 0.2)
+    data = desktop.listener.since(start)
+    with wave.open(path, "wb") as out:
+        out.setnchannels(2)
+        out.setsampwidth(2)
+        out.setframerate(Listener.RATE)
+        out.writeframes(data)
+    samples = array.array("h")
+    samples.frombytes(data)
+    if not samples:
+        raise E2EError("nothing was recorded")
+    return math.sqrt(sum(v * v for v in samples) / len(samples)) / 32768.0
 
 
 class Program:
@@ -182,14 +197,27 @@ class Program:
         self.log = open(os.path.join(artifacts, f"{name}.log"), "w")
         self.proc = subprocess.Popen([binary], cwd=cwd, env=self.env, stdout=self.log, stderr=self.log,
                                      start_new_session=True)
-        self.window = wait_for("the main window", self._find_main_window, 20)
+        wait_for("a window", self._find_main_window, 20)
         self.app = wait_for("the program in the accessibility tree", self._find_app, 20)
 
     def _find_main_window(self):
         out = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid", str(self.proc.pid),
                               "--name", "^Quavette"], env=self.env, capture_output=True, text=True).stdout
-        ids = out.split()
-        return ids[0] if ids else None
+        # A message box shown during start-up carries the same caption; the
+        # main window is the one with the menu bar, the largest.
+        best = None
+        for wid in out.split():
+            geo = subprocess.run(["xdotool", "getwindowgeometry", "--shell", wid], env=self.env,
+                                 capture_output=True, text=True).stdout
+            values = dict(line.split("=") for line in geo.split() if "=" in line)
+            area = int(values.get("WIDTH", 0)) * int(values.get("HEIGHT", 0))
+            if best is None or area > best[0]:
+                best = (area, wid)
+        return best[1] if best else None
+
+    @property
+    def window(self):
+        return self._find_main_window()
 
     def _find_app(self):
         for app in pyatspi.Registry.getDesktop(0):
@@ -240,8 +268,11 @@ class Program:
         boxes = []
         for frame in self.frames():
             try:
-                if frame.getRoleName() not in ("dialog", "alert", "frame") or frame.name.startswith("Quavette") \
-                        or frame.name == "Controller":
+                role = frame.getRoleName()
+                if role == "frame" and (frame.name == "Controller" or frame.name == "Quavette Help"
+                                        or any(c.getRoleName() == "menu bar" for c in frame)):
+                    continue
+                if role not in ("dialog", "alert", "frame"):
                     continue
                 if not frame.getState().contains(pyatspi.STATE_SHOWING):
                     continue
@@ -307,6 +338,12 @@ class Program:
         return self.proc.returncode
 
     def kill(self):
+        """Ends the program; called from a `finally`, it first keeps a
+        screenshot of the screen when a check has failed."""
+        if sys.exc_info()[0] is not None and self.proc.poll() is None:
+            path = os.path.join(self.artifacts, f"{self.name}-failure.png")
+            subprocess.run(["import", "-window", "root", path], env=self.env, capture_output=True)
+            print(f"screenshot of the failure: {path}")
         if self.proc.poll() is None:
             os.killpg(self.proc.pid, signal.SIGKILL)
             self.proc.wait()

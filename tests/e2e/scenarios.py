@@ -289,9 +289,6 @@ def main():
             SCENARIOS[args.scenario](ctx)
         except Exception:
             traceback.print_exc()
-            subprocess.run(["import", "-window", "root", os.path.join(args.artifacts, f"{args.scenario}-failure.png")],
-                           env=desktop.env, capture_output=True)
-            print(f"screenshot of the failure: {args.artifacts}/{args.scenario}-failure.png")
             return 1
     print(f"{args.scenario}: passed")
     return 0
