@@ -21,7 +21,7 @@
 
 namespace {
 
-const QByteArray Corpus = QUAVETTE_CORPUS "/";
+const QByteArray Corpus = QUAVETTE_TEST_DATA "/midi/";
 
 class RealPlayback : public ::testing::Test
 {
