@@ -35,6 +35,9 @@ QScrollBar *makeScrollBar(QWidget *parent, const char *name, int top, int smallC
     bar->setValue(0);
     bar->setSingleStep(smallChange);
     bar->setPageStep(largeChange);
+    // Qt's scroll bars take no focus by default; these are tab stops, and
+    // the keyboard is the only way to seek without a mouse.
+    bar->setFocusPolicy(Qt::StrongFocus);
     return bar;
 }
 

@@ -6,9 +6,14 @@
 #include "app/settingsstore.h"
 #include "playlist/qvtfile.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QImage>
 #include <QSettings>
+#include <QSet>
 #include <QTest>
+
+#include <tuple>
 
 namespace {
 
@@ -39,6 +44,80 @@ protected:
         messages.clear();
     }
 };
+
+TEST_F(Controller, IsAToolWindowWithItsControlsWhereDesigned)
+{
+    start();
+    EXPECT_EQ(c->windowType(), Qt::Tool);
+    EXPECT_TRUE(c->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(c->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_FALSE(c->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    EXPECT_EQ(c->windowTitle(), QStringLiteral("Controller"));
+    EXPECT_EQ(c->size(), QSize(196, 165));
+
+    struct Control {
+        QWidget *widget;
+        QRect bounds;
+        bool enabled;
+    };
+    const Control controls[] = {
+        {c->Scr_Time, {0, 32, 193, 17}, true},    {c->Btn_Play, {0, 144, 57, 17}, true},
+        {c->Btn_pause, {64, 144, 65, 17}, false}, {c->Btn_Stop, {136, 144, 57, 17}, true},
+        {c->Scr_change, {0, 96, 193, 17}, true},  {c->Btn_Change, {64, 120, 65, 17}, true},
+        {c->Btn_Next, {136, 120, 57, 17}, true},  {c->Btn_Back, {0, 120, 57, 17}, true},
+        {c->Lbl_time, {0, 8, 193, 17}, true},     {c->Lbl_ToTime, {3, 72, 193, 17}, true},
+    };
+    for (const Control &k : controls) {
+        SCOPED_TRACE(k.widget->objectName().toStdString());
+        EXPECT_EQ(k.widget->geometry(), k.bounds);
+        EXPECT_EQ(k.widget->isEnabled(), k.enabled);
+    }
+    for (QLabel *label : {c->Lbl_time, c->Lbl_ToTime})
+        EXPECT_EQ(label->alignment(), Qt::AlignCenter);
+
+    struct Bar {
+        QScrollBar *bar;
+        int smallChange, largeChange;
+    };
+    for (const Bar &k : {Bar{c->Scr_Time, 500, 1000}, Bar{c->Scr_change, 1, 100}}) {
+        SCOPED_TRACE(k.bar->objectName().toStdString());
+        EXPECT_EQ(k.bar->orientation(), Qt::Horizontal);
+        EXPECT_EQ(std::tuple(k.bar->minimum(), k.bar->maximum(), k.bar->value()), std::tuple(0, 0, 0));
+        EXPECT_EQ(k.bar->singleStep(), k.smallChange);
+        EXPECT_EQ(k.bar->pageStep(), k.largeChange);
+    }
+}
+
+TEST_F(Controller, TabVisitsTheScrollBarsAndButtonsInDesignOrder)
+{
+    start(songs(1));
+    c->Btn_Play->click(); // every control enabled
+    c->show();
+    c->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(c));
+    QWidget *const order[] = {c->Scr_Time, c->Btn_Play, c->Btn_pause, c->Btn_Stop,
+                              c->Scr_change, c->Btn_Change, c->Btn_Next, c->Btn_Back};
+    order[0]->setFocus(Qt::TabFocusReason);
+    for (std::size_t i = 1; i <= std::size(order); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), order[i % std::size(order)])
+            << "after " << order[i - 1]->objectName().toStdString();
+    }
+}
+
+TEST_F(Controller, TheScrollBarsTellAScreenReaderWhatTheyAre)
+{
+    start();
+    QSet<QString> names;
+    for (QScrollBar *bar : {c->Scr_Time, c->Scr_change}) {
+        QAccessibleInterface *a11y = QAccessible::queryAccessibleInterface(bar);
+        ASSERT_NE(a11y, nullptr);
+        const QString name = a11y->text(QAccessible::Name);
+        EXPECT_FALSE(name.trimmed().isEmpty()) << bar->objectName().toStdString();
+        names.insert(name);
+    }
+    EXPECT_EQ(names.size(), 2) << "the two bars must not sound alike";
+}
 
 TEST_F(Controller, WithNothingStartedOnlyPlayActs)
 {
@@ -152,6 +231,24 @@ TEST_F(Controller, StopClearsTheSeekLabelOnlyWhenTheSeekBarDrops)
     }
 }
 
+// The position bar's maximum is set before the seek bar's.
+TEST_F(Controller, ThePositionBarsMaximumIsSetBeforeTheSeekBars)
+{
+    start(songs(1));
+    device.defaultLength = 4321;
+    QStringList order;
+    QObject context;
+    for (QScrollBar *bar : {c->Scr_Time, c->Scr_change})
+        QObject::connect(bar, &QScrollBar::rangeChanged, &context, [&order, bar](int, int max) {
+            order << bar->objectName() + QLatin1Char(' ') + QString::number(max);
+        });
+    m->Btn_Play->click();
+    EXPECT_EQ(order, QStringList({QStringLiteral("Scr_Time 4321"), QStringLiteral("Scr_change 4321")}));
+    order.clear();
+    m->Btn_Stop->click();
+    EXPECT_EQ(order, QStringList({QStringLiteral("Scr_Time 0"), QStringLiteral("Scr_change 0")}));
+}
+
 TEST_F(Controller, ShowControllerCommandShowsHidesAndSizesThePositionBar)
 {
     start(songs(1));
@@ -230,9 +327,15 @@ TEST_F(AutoPlay, TheTimerStartsOnlyWithTheController)
     EXPECT_FALSE(w.main->Tmr1->isActive());
 
     w.ctrl = std::make_unique<TFrm_ctrl>();
+    QStringList order;
+    QObject context;
+    for (QScrollBar *bar : {w.ctrl->Scr_Time, w.ctrl->Scr_change})
+        QObject::connect(bar, &QScrollBar::rangeChanged, &context,
+                         [&order, bar] { order << bar->objectName(); });
     w.ctrl->FormCreate();
     m = w.main.get();
     c = w.ctrl.get();
+    EXPECT_EQ(order, QStringList({QStringLiteral("Scr_Time"), QStringLiteral("Scr_change")}));
     EXPECT_EQ(state(), "Playing");
     EXPECT_EQ(c->Scr_Time->maximum(), 6000);
     EXPECT_EQ(c->Scr_change->maximum(), 6000);

@@ -140,6 +140,48 @@ TEST_F(PlaybackEngine, TickWithoutShowPositionLeavesTheTitleAndReselectsThePlayi
     EXPECT_EQ(c->Lbl_time->text(), QStringLiteral("500/10000"));
 }
 
+TEST_F(PlaybackEngine, UncheckingShowPositionWhileASongIsLoadedRestoresTheSongTitle)
+{
+    for (const bool paused : {false, true}) {
+        SCOPED_TRACE(paused ? "paused" : "playing");
+        start(songs(2));
+        m->showposition1->trigger();
+        playRow(1);
+        FakeSequencer::advance(&device, 1500);
+        if (paused)
+            m->Btn_pause->click();
+        m->Tmr1Timer();
+        ASSERT_EQ(m->Title(), QStringLiteral("Quavette - 1500/10000 - s1.mid"));
+
+        m->showposition1->trigger();
+        EXPECT_FALSE(m->showposition1->isChecked());
+        EXPECT_EQ(m->Title(), QStringLiteral("Quavette - s1.mid"));
+        EXPECT_EQ(m->windowIconText(), QStringLiteral("s1.mid"));
+
+        FakeSequencer::advance(&device, 500);
+        m->Tmr1Timer();
+        EXPECT_EQ(m->Title(), QStringLiteral("Quavette - s1.mid")) << "a later tick brought the position back";
+        EXPECT_EQ(c->Lbl_time->text(), paused ? QStringLiteral("1500/10000") : QStringLiteral("2000/10000"));
+    }
+    EXPECT_TRUE(messages.boxes.isEmpty());
+}
+
+TEST_F(PlaybackEngine, UncheckingShowPositionWithNoRowSelectedKeepsTheTitle)
+{
+    start(songs(2));
+    m->showposition1->trigger();
+    playRow(1);
+    FakeSequencer::advance(&device, 800);
+    m->Tmr1Timer();
+    m->ClearRowSelection();
+    m->showposition1->trigger();
+    EXPECT_EQ(m->Title(), QStringLiteral("Quavette - 800/10000 - s1.mid"));
+    m->Tmr1Timer(); // selects the playing row again, and leaves the title
+    EXPECT_EQ(m->SelectedRow(), 1);
+    EXPECT_EQ(m->Title(), QStringLiteral("Quavette - 800/10000 - s1.mid"));
+    EXPECT_TRUE(messages.boxes.isEmpty());
+}
+
 TEST_F(PlaybackEngine, MissingFileMessageInEitherLanguageChangesNothingElse)
 {
     for (const bool english : {true, false}) {
