@@ -31,3 +31,18 @@ QIcon BrowserIcon(BrowserPicture picture)
     }
     return icons[at];
 }
+
+QString BrowserPictureDescription(BrowserPicture picture)
+{
+    switch (picture) {
+    case BrowserPicture::Floppy: return QStringLiteral("Removable drive");
+    case BrowserPicture::Hard: return QStringLiteral("Hard disk");
+    case BrowserPicture::Network: return QStringLiteral("Network drive");
+    case BrowserPicture::CdRom: return QStringLiteral("CD-ROM");
+    case BrowserPicture::Ram: return QStringLiteral("RAM disk");
+    case BrowserPicture::OpenFolder: return QStringLiteral("Open folder");
+    case BrowserPicture::CurrentFolder: return QStringLiteral("Current folder");
+    case BrowserPicture::ClosedFolder: break;
+    }
+    return QStringLiteral("Folder");
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QString>
 
 enum class BrowserPicture {
     Floppy,        // removable drive
@@ -17,3 +18,7 @@ enum class BrowserPicture {
 
 // The same icon object for every call, so lines can be compared by picture.
 QIcon BrowserIcon(BrowserPicture picture);
+
+// What the picture tells a sighted user, for screen readers: the line's
+// accessible description.
+QString BrowserPictureDescription(BrowserPicture picture);

@@ -125,7 +125,8 @@ QList<QByteArray> ReadSubfolders(const QByteArray &folder)
     return names;
 }
 
-QList<QByteArray> ReadMatchingFiles(const QByteArray &folder, const QByteArray &mask)
+QList<QByteArray> ReadMatchingFiles(const QByteArray &folder, const QByteArray &mask,
+                                    const std::function<void(qsizetype)> &found)
 {
     QList<QByteArray> names;
     forEachEntry(folder, [&](const dirent *entry) {
@@ -133,8 +134,11 @@ QList<QByteArray> ReadMatchingFiles(const QByteArray &folder, const QByteArray &
             return;
         // The mask first: it costs no system call.
         const QByteArray name(entry->d_name);
-        if (MatchesMask(name, mask) && kindOf(folder, entry) == Kind::File)
+        if (MatchesMask(name, mask) && kindOf(folder, entry) == Kind::File) {
             names.append(name);
+            if (found)
+                found(names.size());
+        }
     });
     SortNames(names);
     return names;

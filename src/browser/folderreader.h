@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <stdexcept>
 
 // A folder that cannot be read or entered; the text names the folder and the
@@ -36,8 +37,11 @@ QByteArray NormalizeFolder(const QByteArray &path);
 QList<QByteArray> ReadSubfolders(const QByteArray &folder);
 
 // The plain, non-hidden files of `folder` (links followed) whose names match
-// `mask` (see MatchesMask), sorted by name. Throws EFolderError.
-QList<QByteArray> ReadMatchingFiles(const QByteArray &folder, const QByteArray &mask);
+// `mask` (see MatchesMask), sorted by name. `found`, when given, is called
+// with the number of names found so far as each one is found, while the
+// folder is still being read. Throws EFolderError.
+QList<QByteArray> ReadMatchingFiles(const QByteArray &folder, const QByteArray &mask,
+                                    const std::function<void(qsizetype)> &found = {});
 
 // Sorts names without regard to letter case, as they are shown; names that
 // differ only in case keep a fixed order by their bytes.

@@ -104,6 +104,7 @@ void TDirectoryListBox::rebuild(const QList<QByteArray> &subfolders)
         auto *line = new QListWidgetItem(BrowserIcon(picture), text);
         line->setData(PathRole, path);
         line->setData(TListLineDelegate::LevelRole, level);
+        line->setData(Qt::AccessibleDescriptionRole, BrowserPictureDescription(picture));
         addItem(line);
     };
 

@@ -29,8 +29,11 @@ TDriveComboBox::TDriveComboBox(QWidget *parent)
 void TDriveComboBox::setVolumes(const QList<MountInfo> &mounts)
 {
     clear();
-    for (const DriveLine &line : DriveLines(mounts))
-        addItem(BrowserIcon(pictureOf(line.type)), line.text, line.mountPoint);
+    for (const DriveLine &line : DriveLines(mounts)) {
+        const BrowserPicture picture = pictureOf(line.type);
+        addItem(BrowserIcon(picture), line.text, line.mountPoint);
+        setItemData(count() - 1, BrowserPictureDescription(picture), Qt::AccessibleDescriptionRole);
+    }
     const QByteArray folder = m_dirList ? m_dirList->Directory() : CurrentFolder();
     if (m_dirList)
         m_dirList->setVolumeRoots(MountPoints());

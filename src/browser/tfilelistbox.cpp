@@ -61,20 +61,24 @@ QString TFileListBox::readFolder(const QByteArray &folder)
 {
     m_directory = folder;
     clear();
+    // The slow part is the reading (a large or remote folder): the pointer
+    // turns once the 101st name is found and stays until the list is filled
+    // or the reading has failed.
+    BusyPointer busy;
     QList<QByteArray> names;
     try {
         ChangeFolder(folder);
-        names = ReadMatchingFiles(folder, m_mask);
+        names = ReadMatchingFiles(folder, m_mask, [&busy](qsizetype found) {
+            if (found == BusyFrom + 1)
+                busy.show();
+        });
     } catch (const EFolderError &e) {
         return e.message();
     }
-    BusyPointer busy;
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        auto *item = new QListWidgetItem(DecodePath(names.at(i)));
-        item->setData(NameRole, names.at(i));
+    for (const QByteArray &name : std::as_const(names)) {
+        auto *item = new QListWidgetItem(DecodePath(name));
+        item->setData(NameRole, name);
         addItem(item);
-        if (i == BusyFrom)
-            busy.show();
     }
     return {};
 }

@@ -96,10 +96,12 @@ std::optional<DriveLine> ClassifyVolume(const MountInfo &mount)
                          : std::nullopt;
     if (type == "squashfs")
         return std::nullopt;
-    if (!mount.device.startsWith("/dev/") && !isDeviceLessDisk(type))
-        return std::nullopt;
+    // What the desktop mounts for the user under /media is removable, block
+    // device or not (a phone or camera through FUSE).
     if (mount.removable || isUnder(at, "/media") || isUnder(at, "/run/media"))
         return DriveLine{at, DriveType::Removable, DecodePath(at) + QLatin1Char(':')};
+    if (!mount.device.startsWith("/dev/") && !isDeviceLessDisk(type))
+        return std::nullopt;
     return DriveLine{at, DriveType::Fixed, lineText(at, bracketed(mount.label))};
 }
 

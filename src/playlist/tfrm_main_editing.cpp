@@ -14,34 +14,36 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 namespace {
 
-// A playlist file holds one path per line: a name with a line break in it
-// would turn into two broken entries on the next load.
-bool fitsOnOneLine(const QByteArray &name)
+// A playlist file holds one path per line: a path with a line break in it,
+// in the file's name or in a folder's, would turn into two broken entries on
+// the next load.
+bool fitsOnOneLine(const QByteArray &path)
 {
-    return !name.contains('\r') && !name.contains('\n');
+    return !path.contains('\r') && !path.contains('\n');
 }
 
-QString visibleName(const QByteArray &name)
+QString visiblePath(const QByteArray &path)
 {
-    QString text = DecodePath(name);
+    QString text = DecodePath(path);
     text.replace(QLatin1Char('\r'), QChar(0x240D));
     text.replace(QLatin1Char('\n'), QChar(0x240A));
     return text;
 }
 
-void reportSkipped(const QList<QByteArray> &names)
+void reportSkipped(const QList<QByteArray> &paths)
 {
     constexpr qsizetype Shown = 20;
-    QString text = names.size() == 1
-        ? QStringLiteral("This file was not added, because a playlist cannot hold a name with a line break:")
-        : QStringLiteral("These files were not added, because a playlist cannot hold a name with a line break:");
-    for (qsizetype i = 0; i < std::min(Shown, names.size()); ++i)
-        text += QLatin1Char('\n') + visibleName(names.at(i));
-    if (names.size() > Shown)
-        text += QStringLiteral("\n(and %1 more)").arg(names.size() - Shown);
+    QString text = paths.size() == 1
+        ? QStringLiteral("This file was not added, because a playlist cannot hold a path with a line break:")
+        : QStringLiteral("These files were not added, because a playlist cannot hold a path with a line break:");
+    for (qsizetype i = 0; i < std::min(Shown, paths.size()); ++i)
+        text += QLatin1Char('\n') + visiblePath(paths.at(i));
+    if (paths.size() > Shown)
+        text += QStringLiteral("\n(and %1 more)").arg(paths.size() - Shown);
     ShowErrorMessage(text);
 }
 
@@ -57,10 +59,11 @@ void TFrm_main::Btn_addClick()
     QList<QByteArray> skipped;
     items.reserve(names.size());
     for (const QByteArray &name : names) {
-        if (fitsOnOneLine(name))
-            items.append(TQVTItem{JoinPath(folder, name)});
+        QByteArray path = JoinPath(folder, name);
+        if (fitsOnOneLine(path))
+            items.append(TQVTItem{std::move(path)});
         else
-            skipped.append(name);
+            skipped.append(std::move(path));
     }
     PlaylistModel->append(items);
     if (FileListBox->count() > 0)

@@ -103,6 +103,12 @@ TEST_F(DirectoryListBoxTest, ShowsThePathIndentedThenTheSubfolders)
     EXPECT_EQ(linesOf(list), expected);
     EXPECT_EQ(list.currentRow(), expected.size() - 3);
 
+    // A screen reader hears what the pictures show.
+    const auto description = [&](int row) { return list.item(row)->data(Qt::AccessibleDescriptionRole).toString(); };
+    EXPECT_EQ(description(0), QStringLiteral("Open folder"));
+    EXPECT_EQ(description(list.currentRow()), QStringLiteral("Current folder"));
+    EXPECT_EQ(description(list.count() - 1), QStringLiteral("Folder"));
+
     // Each level is drawn one step further in.
     QStyleOptionViewItem option;
     option.initFrom(&list);

@@ -59,21 +59,25 @@ TEST_F(DriveComboBoxTest, OneLineWithItsPicturePerVolume)
         mount("/proc", "proc", "proc"),
         mount("/run/user/0", "tmpfs", "tmpfs"),
     });
+    // A screen reader hears what the picture shows.
     const struct {
         const char *text;
         BrowserPicture picture;
+        const char *description;
     } expected[] = {
-        {"/: [system]", BrowserPicture::Hard},
-        {"/cd: [disc]", BrowserPicture::CdRom},
-        {"/media/usb:", BrowserPicture::Floppy},
-        {"/net: //host/share", BrowserPicture::Network},
-        {"/scratch: []", BrowserPicture::Ram},
+        {"/: [system]", BrowserPicture::Hard, "Hard disk"},
+        {"/cd: [disc]", BrowserPicture::CdRom, "CD-ROM"},
+        {"/media/usb:", BrowserPicture::Floppy, "Removable drive"},
+        {"/net: //host/share", BrowserPicture::Network, "Network drive"},
+        {"/scratch: []", BrowserPicture::Ram, "RAM disk"},
     };
     ASSERT_EQ(box.count(), int(std::size(expected)));
     for (int row = 0; row < box.count(); ++row) {
         EXPECT_EQ(box.itemText(row), QString::fromUtf8(expected[row].text));
         EXPECT_EQ(box.itemIcon(row).cacheKey(), BrowserIcon(expected[row].picture).cacheKey()) << row;
         EXPECT_FALSE(box.itemIcon(row).isNull());
+        EXPECT_EQ(box.itemData(row, Qt::AccessibleDescriptionRole).toString(),
+                  QString::fromUtf8(expected[row].description));
     }
 }
 

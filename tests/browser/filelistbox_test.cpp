@@ -58,22 +58,44 @@ TEST_F(FileListBoxTest, SelectedNamesComeAsBytesTopToBottom)
     EXPECT_EQ(list.FileName(2), latin1);
 }
 
-TEST_F(FileListBoxTest, TheHourglassShowsFromThe101stNameAndGoesAfterwards)
+// Whether the wait pointer was up as each line went into the list.
+QList<bool> busyWhileFilling(TFileListBox &list, const QByteArray &folder)
 {
-    for (int i = 0; i < 150; ++i)
-        dir.file(QByteArray("song") + QByteArray::number(1000 + i) + ".mid");
-    TFileListBox list;
     QList<bool> busyAtRow;
-    QObject::connect(list.model(), &QAbstractItemModel::rowsInserted, [&](const QModelIndex &, int first, int last) {
-        const QCursor *cursor = QGuiApplication::overrideCursor();
-        for (int row = first; row <= last; ++row)
-            busyAtRow << (cursor && cursor->shape() == Qt::WaitCursor);
-    });
-    ASSERT_TRUE(list.setDirectory(dir.path()));
-    ASSERT_EQ(busyAtRow.size(), 150);
-    // The pointer changes once the 101st name (index 100) is in the list.
-    EXPECT_EQ(busyAtRow.indexOf(true), 101);
-    EXPECT_EQ(busyAtRow.count(true), 49);
+    const QMetaObject::Connection watch = QObject::connect(
+        list.model(), &QAbstractItemModel::rowsInserted, [&](const QModelIndex &, int first, int last) {
+            const QCursor *cursor = QGuiApplication::overrideCursor();
+            for (int row = first; row <= last; ++row)
+                busyAtRow << (cursor && cursor->shape() == Qt::WaitCursor);
+        });
+    EXPECT_TRUE(list.setDirectory(folder));
+    QObject::disconnect(watch);
+    return busyAtRow;
+}
+
+TEST_F(FileListBoxTest, TheHourglassComesWithThe101stNameReadAndGoesAfterwards)
+{
+    // Only the names that go into the list count: not other files, hidden
+    // ones or folders.
+    for (int i = 0; i < 100; ++i)
+        dir.file(QByteArray("song") + QByteArray::number(1000 + i) + ".mid");
+    for (int i = 0; i < 30; ++i) {
+        dir.file(QByteArray("noise") + QByteArray::number(i) + ".wav");
+        dir.file(QByteArray(".hidden") + QByteArray::number(i) + ".mid");
+        dir.folder(QByteArray("folder") + QByteArray::number(i) + ".mid");
+    }
+    TFileListBox list;
+    const QList<bool> hundred = busyWhileFilling(list, dir.path());
+    ASSERT_EQ(hundred.size(), 100);
+    EXPECT_EQ(hundred.count(true), 0);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+    // The 101st name turns the pointer while the folder is read, so it is up
+    // before the first line goes in.
+    dir.file("song2000.rmi");
+    const QList<bool> more = busyWhileFilling(list, dir.path());
+    ASSERT_EQ(more.size(), 101);
+    EXPECT_EQ(more.count(true), 101);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 

@@ -21,6 +21,19 @@ TEST(ReadMatchingFiles, ListsOnlyPlainVisibleSongFilesSortedByName)
     EXPECT_EQ(ReadMatchingFiles(dir.path(), SongMask), (Names{"a.mid", "B.RMI"}));
 }
 
+TEST(ReadMatchingFiles, ReportsEachNameThatGoesInAsItIsFound)
+{
+    TempFolder dir;
+    for (const char *name : {"c.wav", "B.RMI", ".hidden.mid", "a.mid", "z.mid"})
+        dir.file(name);
+    dir.folder("folder.mid");
+    dir.link("gone", "dangling.mid");
+    QList<qsizetype> counts;
+    const Names names = ReadMatchingFiles(dir.path(), SongMask, [&](qsizetype found) { counts << found; });
+    EXPECT_EQ(names, (Names{"a.mid", "B.RMI", "z.mid"}));
+    EXPECT_EQ(counts, (QList<qsizetype>{1, 2, 3}));
+}
+
 TEST(ReadMatchingFiles, SortsWithoutRegardToLetterCase)
 {
     TempFolder dir;

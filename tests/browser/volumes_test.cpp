@@ -47,6 +47,8 @@ INSTANTIATE_TEST_SUITE_P(Lines, VolumeClassification, ::testing::Values(
     VolumeCase{"removable block device", mount("/mnt/stick", "vfat", "/dev/sdb1", "STICK", true), DriveType::Removable, "/mnt/stick:"},
     VolumeCase{"mounted under /media", mount("/media/user/CARD", "exfat", "/dev/mmcblk0p1", "CARD"), DriveType::Removable, "/media/user/CARD:"},
     VolumeCase{"mounted under /run/media", mount("/run/media/user/USB", "vfat", "/dev/sdc1"), DriveType::Removable, "/run/media/user/USB:"},
+    VolumeCase{"phone through FUSE under /run/media", mount("/run/media/user/Phone", "fuse.jmtpfs", "jmtpfs"), DriveType::Removable, "/run/media/user/Phone:"},
+    VolumeCase{"camera through FUSE under /media", mount("/media/cam", "fuse.gphotofs", "gphotofs"), DriveType::Removable, "/media/cam:"},
     VolumeCase{"nfs share, network name lower-cased", mount("/net/music", "nfs4", "Server:/Export/Music"), DriveType::Remote, "/net/music: server:/export/music"},
     VolumeCase{"cifs share", mount("/mnt/nas", "cifs", "//NAS/Songs"), DriveType::Remote, "/mnt/nas: //nas/songs"},
     VolumeCase{"sshfs", mount("/mnt/ssh", "fuse.sshfs", "me@host:/srv"), DriveType::Remote, "/mnt/ssh: me@host:/srv"},

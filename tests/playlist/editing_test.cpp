@@ -164,6 +164,26 @@ TEST_F(EditingTest, AddSkipsNamesWithLineBreaksAndNamesThemInOneBoxAfterTheOther
     EXPECT_FALSE(text.contains(QStringLiteral("a.mid")));
 }
 
+TEST_F(EditingTest, AddSkipsTheFilesOfAFolderWhoseNameHasALineBreak)
+{
+    fill(1);
+    dir.folder("new\nsongs");
+    dir.file("new\nsongs/a.mid");
+    dir.file("new\nsongs/b.mid");
+    ASSERT_TRUE(w->FileListBox->setDirectory(dir.at("new\nsongs")));
+    selectFiles({0, 1});
+    w->Btn_addClick();
+
+    EXPECT_EQ(paths(), Paths{"/m/0.mid"});
+    EXPECT_EQ(w->RowCount(), 1);
+    EXPECT_TRUE(w->SaveAs1->isEnabled());
+    ASSERT_EQ(messages.boxes.size(), 1);
+    const QString text = messages.boxes[0].text;
+    const QString folder = QString::fromUtf8(dir.path()) + QStringLiteral("/new\u240Asongs/");
+    EXPECT_TRUE(text.contains(folder + QStringLiteral("a.mid"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(folder + QStringLiteral("b.mid"))) << text.toStdString();
+}
+
 TEST_F(EditingTest, AddKeepsTheBytesOfANameThatIsNotUtf8)
 {
     const QByteArray latin1 = "caf\xe9.mid";
@@ -406,6 +426,31 @@ TEST_F(EditingTest, WhilePlayingReleasingAKeyReturnsTheSelectionToThePlayingRow)
     EXPECT_EQ(w->SelectedRow(), 1);
     EXPECT_EQ(focusedRow(), 1);
     EXPECT_EQ(CurrentSongPath, song("b.mid"));
+}
+
+TEST_F(EditingTest, RebuildingTheViewLeavesNoRowSelectedOrFocused)
+{
+    fill(4);
+    w->SelectRowAsCurrent(2);
+    CurrentIndex = 2;
+    Playlist.Items = {TQVTItem{"/n/x.mid"}, TQVTItem{"/n/y.mid"}, TQVTItem{"/n/x.mid"}};
+    w->RebuildPlaylistView();
+
+    ASSERT_EQ(w->RowCount(), 3);
+    EXPECT_EQ(cell(1, 0), QStringLiteral("y.mid"));
+    EXPECT_EQ(cell(2, 1), QStringLiteral("/n/"));
+    EXPECT_EQ(w->SelectedRow(), -1);
+    EXPECT_FALSE(w->VMusicList->currentIndex().isValid());
+    EXPECT_EQ(CurrentIndex, 2);
+}
+
+TEST_F(EditingTest, ClearingTheRowSelectionLeavesTheFocusedRow)
+{
+    fill(4);
+    w->SelectRowAsCurrent(3);
+    w->ClearRowSelection();
+    EXPECT_EQ(w->SelectedRow(), -1);
+    EXPECT_EQ(focusedRow(), 3);
 }
 
 TEST_F(EditingTest, WhenStoppedKeysAndClicksOnlyMoveTheSelection)
