@@ -16,7 +16,8 @@ TDirectoryListBox::TDirectoryListBox(QWidget *parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
     setItemDelegate(new TListLineDelegate(16, this));
-    connect(this, &QListWidget::itemDoubleClicked, this, &TDirectoryListBox::openLine);
+    connect(this, &QListWidget::itemDoubleClicked, this,
+            [this](QListWidgetItem *line) { Dispatch([&] { openLine(line); }); });
 
     for (const DriveLine &line : DriveLines(MountedVolumes()))
         m_roots.append(line.mountPoint);
@@ -84,7 +85,8 @@ QByteArray TDirectoryListBox::LinePath(int row) const
 void TDirectoryListBox::keyPressEvent(QKeyEvent *event)
 {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentItem()) {
-        openLine(currentItem());
+        QListWidgetItem *line = currentItem();
+        Dispatch([&] { openLine(line); });
         return;
     }
     QListWidget::keyPressEvent(event);

@@ -22,7 +22,7 @@ BrowserPicture pictureOf(DriveType type)
 TDriveComboBox::TDriveComboBox(QWidget *parent)
     : QComboBox(parent)
 {
-    connect(this, &QComboBox::activated, this, &TDriveComboBox::chooseDrive);
+    connect(this, &QComboBox::activated, this, [this](int row) { Dispatch([&] { chooseDrive(row); }); });
     setVolumes(MountedVolumes());
 }
 
@@ -47,7 +47,8 @@ void TDriveComboBox::setDirList(TDirectoryListBox *dirList)
     m_dirList = dirList;
     if (!m_dirList)
         return;
-    connect(m_dirList, &TDirectoryListBox::directoryChanged, this, &TDriveComboBox::followFolder);
+    connect(m_dirList, &TDirectoryListBox::directoryChanged, this,
+            [this](const QByteArray &folder) { Dispatch([&] { followFolder(folder); }); });
     m_dirList->setVolumeRoots(MountPoints());
     followFolder(m_dirList->Directory());
 }
