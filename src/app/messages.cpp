@@ -42,7 +42,7 @@ QMessageBox::StandardButton ShowMessage(const MessageRequest &request)
     } guard;
     if (g_hook)
         return g_hook(request);
-    QMessageBox box(toQtIcon(request.icon), request.caption, request.text, request.buttons,
+    QMessageBox box(toQtIcon(request.icon), EscapeTitlePlaceholder(request.caption), request.text, request.buttons,
                     Frm_main ? static_cast<QWidget *>(Frm_main) : nullptr);
     box.setObjectName(QStringLiteral("MessageBox"));
     return static_cast<QMessageBox::StandardButton>(box.exec());
@@ -70,7 +70,14 @@ void SetApplicationTitle(const QString &title)
 {
     g_applicationTitle = title;
     if (Frm_main)
-        Frm_main->setWindowIconText(title);
+        Frm_main->setWindowIconText(EscapeTitlePlaceholder(title));
+}
+
+QString EscapeTitlePlaceholder(const QString &text)
+{
+    QString escaped = text;
+    escaped.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    return escaped;
 }
 
 void Dispatch(const std::function<void()> &handler)

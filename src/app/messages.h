@@ -39,6 +39,10 @@ void ShowToolkitError(const QString &text);
 QString ApplicationTitle();
 void SetApplicationTitle(const QString &title);
 
+// Qt reads "[*]" in a window title or icon text as the modified-state
+// placeholder and drops it; doubling it makes the text show as it stands.
+QString EscapeTitlePlaceholder(const QString &text);
+
 // Runs a handler; any exception it throws is reported with ShowToolkitError
 // and goes no further.
 void Dispatch(const std::function<void()> &handler);

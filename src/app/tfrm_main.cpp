@@ -22,6 +22,8 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
+
 TFrm_main *Frm_main = nullptr;
 QByteArray ProgramFolder;
 int CurrentIndex = 0;
@@ -74,7 +76,7 @@ TFrm_main::TFrm_main(std::unique_ptr<ISequencer> sequencer, QWidget *parent)
     Frm_main = this;
     setObjectName(QStringLiteral("Frm_main"));
     SetTitle(QStringLiteral("Quavette"));
-    setWindowIconText(ApplicationTitle());
+    setWindowIconText(EscapeTitlePlaceholder(ApplicationTitle()));
     QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
     font.setPixelSize(12);
     setFont(font);
@@ -121,9 +123,7 @@ TFrm_main::~TFrm_main()
 void TFrm_main::SetTitle(const QString &title)
 {
     m_title = title;
-    QString escaped = title;
-    escaped.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
-    setWindowTitle(escaped);
+    setWindowTitle(EscapeTitlePlaceholder(title));
 }
 
 void TFrm_main::buildMenus()
@@ -215,8 +215,9 @@ void TFrm_main::buildPlaylistView()
     Down = makeAction(PopupMenu, "Down", QStringLiteral("Do&wn"));
     N9 = makeSeparator(PopupMenu, "N9");
     Clear = makeAction(PopupMenu, "Clear", QStringLiteral("&Clear"));
-    connect(VMusicList, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &at) { PopupMenu->popup(VMusicList->viewport()->mapToGlobal(at)); });
+    connect(VMusicList, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        Dispatch([this, at] { PopupMenu->popup(VMusicList->viewport()->mapToGlobal(at)); });
+    });
 }
 
 void TFrm_main::buildButtons()
@@ -286,7 +287,9 @@ void TFrm_main::wireOptionHandlers()
 void TFrm_main::FormCreate()
 {
     StartingUp = true;
-    try {
+    // An error ends these steps with the toolkit's error box; the steps after
+    // them still run, so that the file pane and the timer work.
+    Dispatch([this] {
         ProgramFolder = ComputeProgramFolder();
         SettingsStore store;
 
@@ -325,10 +328,7 @@ void TFrm_main::FormCreate()
                 Btn_PlayClick();
             }
         }
-    } catch (const std::exception &e) {
-        // The remaining steps still run, so the file pane and the timer work.
-        ShowToolkitError(QString::fromUtf8(e.what()));
-    }
+    });
 
     const QTime now = QDateTime::currentDateTimeUtc().time();
     Random.seed(std::uint32_t(((now.hour() * 60 + now.minute()) * 60 + now.second()) * 1000 + now.msec()));
@@ -428,8 +428,11 @@ void TFrm_main::layoutClient()
     const int h = ClientArea->height();
     const int listHeight = std::max(0, h - 17);
     Panel_Btns->setGeometry(0, h - 17, w, 17);
-    const int listLeft = w - m_listWidth;
-    VMusicList->setGeometry(listLeft, 0, m_listWidth, listHeight);
+    // The stored width may be any integer; no widget is wider than this, and
+    // the sums below stay inside int.
+    const int shownWidth = std::clamp(m_listWidth, 0, QWIDGETSIZE_MAX);
+    const int listLeft = w - shownWidth;
+    VMusicList->setGeometry(listLeft, 0, shownWidth, listHeight);
     Splitter2->setGeometry(listLeft - 3, 0, 3, listHeight);
     Panel_Files->setGeometry(0, 0, std::max(0, listLeft - 3), listHeight);
 }
@@ -442,7 +445,7 @@ void TFrm_main::resizeEvent(QResizeEvent *event)
 
 void TFrm_main::FormResize()
 {
-    if (m_listWidth + 20 >= width())
+    if (qint64(m_listWidth) + 20 >= width())
         setListWidth(width() - 20);
     else
         layoutClient();

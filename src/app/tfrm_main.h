@@ -231,6 +231,5 @@ private:
     QString m_title;
     int m_listWidth = 330;
     bool m_tickBoxOpen = false;
-    bool m_closing = false;
     friend class TFrm_ctrl;
 };

@@ -4,6 +4,7 @@
 #include "app/messages.h"
 #include "app/settingsstore.h"
 #include "app/startup.h"
+#include "app/tsplitterhandle.h"
 #include "app/tfrm_main.h"
 #include "playback/tfrm_ctrl.h"
 #include "playlist/playlist.h"
@@ -187,6 +188,23 @@ TEST_F(SettingsWindowTest, EnglishStoredAsZeroStartsInJapanese)
     AppWindows w = start();
     EXPECT_FALSE(w.main->English1->isChecked());
     EXPECT_TRUE(w.main->Japanese1->isChecked());
+}
+
+TEST_F(SettingsWindowTest, AListWidthAtEitherEndOfTheRangeStillLeavesAUsableWindow)
+{
+    for (const char *stored : {"2147483647", "-2147483648"}) {
+        SCOPED_TRACE(stored);
+        writeFile(SettingsStore::FilePath(), "[Position]\nListWidth=" + QByteArray(stored) + "\n");
+        AppWindows w = start();
+        TFrm_main &m = *w.main;
+        m.show();
+        QApplication::processEvents();
+        // The widest list the window allows, or the narrowest there is.
+        EXPECT_EQ(m.listWidth(), stored[0] == '-' ? 50 : m.width() - 20);
+        EXPECT_EQ(m.VMusicList->width(), m.listWidth());
+        EXPECT_GE(m.Splitter2->x(), 0) << "the splitter can still be dragged";
+        EXPECT_TRUE(messages.boxes.isEmpty());
+    }
 }
 
 TEST_F(SettingsWindowTest, AValueOfAnotherTypeIsReportedAndStartUpFinishes)

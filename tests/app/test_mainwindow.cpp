@@ -10,8 +10,10 @@
 #include "support/fakesequencer.h"
 #include "support/messagerecorder.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
@@ -237,6 +239,57 @@ TEST_F(MainWindowTest, TitleShowsPlaceholderTextAsItStands)
     w.main->show();
     EXPECT_EQ(w.main->windowTitle(), QStringLiteral("Quavette - [*][*]odd.mid"));
     EXPECT_EQ(w.main->windowHandle()->title(), QStringLiteral("Quavette - [*]odd.mid"));
+}
+
+// The text Qt shows for a window text, its "[*]" placeholder rule applied.
+QString shownByQt(const QString &windowText)
+{
+    QWidget probe;
+    probe.winId();
+    probe.setWindowTitle(windowText);
+    return probe.windowHandle()->title();
+}
+
+TEST_F(MainWindowTest, ApplicationTitleShowsPlaceholderTextAsItStands)
+{
+    AppWindows w = start();
+    w.main->show();
+    const QString title = QStringLiteral("Quavette - /lists/[*]mine[*][*].qvt");
+    SetApplicationTitle(title);
+    EXPECT_EQ(ApplicationTitle(), title);
+    // The icon text (the task-bar text) follows the same rule as the title.
+    EXPECT_EQ(shownByQt(w.main->windowIconText()), title);
+    SetApplicationTitle(QStringLiteral("Quavette"));
+}
+
+TEST(RealMessageBox, TheToolkitErrorBoxShowsItsCaptionAsItStands)
+{
+    SetApplicationTitle(QStringLiteral("[*]odd.mid"));
+    struct Seen {
+        bool found = false;
+        QString caption;
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QMessageBox::StandardButtons buttons;
+    } seen;
+    QTimer::singleShot(0, [&] {
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            auto *box = qobject_cast<QMessageBox *>(top);
+            if (!box || !box->isVisible())
+                continue;
+            seen = {true, box->windowHandle()->title(), box->text(), box->icon(), box->standardButtons()};
+            box->accept();
+            return;
+        }
+        QCoreApplication::exit(); // no box: leave its loop rather than hang
+    });
+    ShowToolkitError(QStringLiteral("Something broke"));
+    SetApplicationTitle(QStringLiteral("Quavette"));
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ(seen.caption, QStringLiteral("[*]odd.mid"));
+    EXPECT_EQ(seen.text, QStringLiteral("Something broke."));
+    EXPECT_EQ(seen.icon, QMessageBox::Critical);
+    EXPECT_EQ(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
 }
 
 TEST_F(MainWindowTest, ProgramFolderIsThePerUserDataFolder)
