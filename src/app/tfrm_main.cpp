@@ -106,7 +106,7 @@ TFrm_main::TFrm_main(std::unique_ptr<ISequencer> sequencer, QWidget *parent)
 
     wireHandlers();
 
-    // Design geometry until FormCreate applies the stored one.
+    // Default geometry until FormCreate applies the stored one.
     resize(549, 369);
     setListWidth(330);
 }

@@ -26,7 +26,7 @@ QSize TListLineDelegate::sizeHint(const QStyleOptionViewItem &option, const QMod
 {
     QSize size = QStyledItemDelegate::sizeHint(option, index);
     size.rwidth() += indentOf(index);
-    // The designed height, unless the font needs more: text is never clipped.
+    // The intended height, unless the font needs more: text is never clipped.
     size.setHeight(std::max(m_lineHeight, option.fontMetrics.height()));
     return size;
 }

@@ -14,7 +14,7 @@
 
 namespace {
 
-// Qt reads the patterns from the last brackets; the label keeps the design's
+// Qt reads the patterns from the last brackets; the label keeps the program's
 // text. Qt's dialog matches patterns without regard to letter case.
 const QString PlaylistFilter = QStringLiteral("qvt File(*.qvt) (*.QVT)");
 

@@ -33,7 +33,7 @@ protected:
     AppWindows start() { return CreateAppWindows(std::make_unique<FakeSequencer>(&device)); }
 };
 
-TEST_F(MainWindowTest, FirstRunOpensWithTheDesignGeometry)
+TEST_F(MainWindowTest, FirstRunOpensWithTheDefaultGeometry)
 {
     AppWindows w = start();
     TFrm_main &m = *w.main;

@@ -26,7 +26,7 @@ MountInfo mount(const char *at, const char *type, const char *device, const char
 
 class VolumeClassification : public ::testing::TestWithParam<VolumeCase> {};
 
-TEST_P(VolumeClassification, GivesTheDesignedLine)
+TEST_P(VolumeClassification, GivesItsLine)
 {
     const VolumeCase &c = GetParam();
     const std::optional<DriveLine> line = ClassifyVolume(c.mount);

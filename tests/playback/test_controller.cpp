@@ -45,7 +45,7 @@ protected:
     }
 };
 
-TEST_F(Controller, IsAToolWindowWithItsControlsWhereDesigned)
+TEST_F(Controller, IsAToolWindowWithItsControlsInPlace)
 {
     start();
     EXPECT_EQ(c->windowType(), Qt::Tool);
@@ -88,7 +88,7 @@ TEST_F(Controller, IsAToolWindowWithItsControlsWhereDesigned)
     }
 }
 
-TEST_F(Controller, TabVisitsTheScrollBarsAndButtonsInDesignOrder)
+TEST_F(Controller, TabVisitsTheScrollBarsAndButtonsInOrder)
 {
     start(songs(1));
     c->Btn_Play->click(); // every control enabled
