@@ -9,7 +9,7 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 bin=$(readlink -f "${1:-$here/../../build/src/quavette}")
-song=$(readlink -f "${2:-$here/../../../shared/corpus/tonejs__concerto_for_orchestra_1.mid}")
+song=$(readlink -f "${2:-$here/../../tests/data/midi/tonejs__concerto_for_orchestra_1.mid}")
 seconds=${3:-20}
 warmup=4
 soundfont=""
