@@ -1,7 +1,7 @@
 // Records every message box the program asks for and answers it.
 #pragma once
 
-#include "app/messages.h"
+#include "gui/messages.h"
 
 #include <QList>
 

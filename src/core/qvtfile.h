@@ -1,0 +1,46 @@
+// The playlist file: "QVT1.10", the entry count, one path per line, every
+// line ending in CR LF; and the older layout without the magic line.
+#pragma once
+
+#include "core/playlist.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <stdexcept>
+
+// A playlist file that could not be read or written; the text names the file
+// and the reason ("Cannot read the playlist file PATH: REASON").
+class PlaylistFileError : public std::runtime_error
+{
+public:
+    explicit PlaylistFileError(const QString &message) : std::runtime_error(message.toStdString()) {}
+};
+
+enum class QvtReadStatus {
+    NothingRead, // no such file, or a file without lines: nothing changes
+    Read,        // `items` is the new playlist
+    BadFile,     // count above 65,535 (or a legacy file of more lines)
+};
+
+struct QvtReadResult {
+    QvtReadStatus status = QvtReadStatus::NothingRead;
+    QList<TQVTItem> items;
+};
+
+// Reads a playlist file. Throws PlaylistFileError when the file exists but
+// cannot be read, or its count line is missing, not a number or negative, or
+// it ends before its entries.
+QvtReadResult ReadQvtFile(const QByteArray &fileName);
+
+// Parses the bytes of a playlist file (the same rules, for tests and tools).
+QvtReadResult ParseQvtBytes(const QByteArray &bytes, const QByteArray &fileNameForMessages);
+
+QByteArray LegacyLineToPath(const QByteArray &line);
+
+QByteArray SerializeQvt(const QList<TQVTItem> &items);
+
+// Writes through QSaveFile: a failure leaves the old file whole. Throws
+// PlaylistFileError ("Cannot write the playlist file PATH: REASON").
+void WriteQvtFile(const QByteArray &fileName, const QList<TQVTItem> &items);

@@ -1,0 +1,199 @@
+#include "gui/controller/tfrm_ctrl.h"
+
+#include "gui/captions.h"
+#include "gui/messages.h"
+#include "core/settingsstore.h"
+#include "gui/mainwindow/tfrm_main.h"
+#include "device/tmediaplayer.h"
+#include "core/playlist.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+
+TFrm_ctrl *Frm_ctrl = nullptr;
+
+namespace {
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, int left, int top,
+                        int width)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(left, top, width, 17);
+    return button;
+}
+
+QScrollBar *makeScrollBar(QWidget *parent, const char *name, int top, int smallChange, int largeChange)
+{
+    auto *bar = new QScrollBar(Qt::Horizontal, parent);
+    bar->setObjectName(QString::fromLatin1(name));
+    bar->setGeometry(0, top, 193, 17);
+    bar->setRange(0, 0);
+    bar->setValue(0);
+    bar->setSingleStep(smallChange);
+    bar->setPageStep(largeChange);
+    // Qt's scroll bars take no focus by default; these are tab stops, and
+    // the keyboard is the only way to seek without a mouse.
+    bar->setFocusPolicy(Qt::StrongFocus);
+    return bar;
+}
+
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, int left, int top)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(left, top, 193, 17);
+    label->setAlignment(Qt::AlignCenter);
+    return label;
+}
+} // namespace
+
+TFrm_ctrl::TFrm_ctrl(QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
+{
+    setObjectName(QStringLiteral("Frm_ctrl"));
+    setWindowTitle(QStringLiteral("Controller"));
+    setFixedSize(196, 165);
+    move(174, 144);
+    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+    font.setPixelSize(12);
+    setFont(font);
+
+    // Tab order is creation order.
+    Scr_Time = makeScrollBar(this, "Scr_Time", 32, 500, 1000);
+    Scr_Time->setAccessibleName(QStringLiteral("Position"));
+    Btn_Play = makeButton(this, "Btn_Play", QStringLiteral("&Play"), 0, 144, 57);
+    Btn_pause = makeButton(this, "Btn_pause", QStringLiteral("Paus&e"), 64, 144, 65);
+    Btn_pause->setEnabled(false);
+    Btn_Stop = makeButton(this, "Btn_Stop", QStringLiteral("&Stop"), 136, 144, 57);
+    Scr_change = makeScrollBar(this, "Scr_change", 96, 1, 100);
+    Scr_change->setAccessibleName(QStringLiteral("Seek target"));
+    Btn_Change = makeButton(this, "Btn_Change", QStringLiteral("&Change!"), 64, 120, 65);
+    Btn_Next = makeButton(this, "Btn_Next", QStringLiteral("&Next->"), 136, 120, 57);
+    Btn_Back = makeButton(this, "Btn_Back", QStringLiteral("<-&Back"), 0, 120, 57);
+    Lbl_time = makeLabel(this, "Lbl_time", QStringLiteral("Stopped"), 0, 8);
+    Lbl_ToTime = makeLabel(this, "Lbl_ToTime", QStringLiteral("0/0"), 3, 72);
+    for (QWidget *w : {static_cast<QWidget *>(Lbl_time), static_cast<QWidget *>(Lbl_ToTime)})
+        w->setFocusPolicy(Qt::NoFocus);
+
+    ConnectHandler(Btn_Play, &QPushButton::clicked, this, &TFrm_ctrl::Btn_PlayClick);
+    ConnectHandler(Btn_pause, &QPushButton::clicked, this, &TFrm_ctrl::Btn_pauseClick);
+    ConnectHandler(Btn_Stop, &QPushButton::clicked, this, &TFrm_ctrl::Btn_StopClick);
+    ConnectHandler(Btn_Change, &QPushButton::clicked, this, &TFrm_ctrl::Btn_ChangeClick);
+    ConnectHandler(Btn_Next, &QPushButton::clicked, this, &TFrm_ctrl::Btn_NextClick);
+    ConnectHandler(Btn_Back, &QPushButton::clicked, this, &TFrm_ctrl::Btn_BackClick);
+    ConnectHandler(Scr_change, &QScrollBar::valueChanged, this, &TFrm_ctrl::Scr_changeChange);
+
+    Frm_ctrl = this;
+}
+
+TFrm_ctrl::~TFrm_ctrl()
+{
+    if (Frm_ctrl == this)
+        Frm_ctrl = nullptr;
+}
+
+void TFrm_ctrl::FormCreate()
+{
+    // A settings error is reported on its own; the completion of an
+    // auto-play start below must still get its timer.
+    Dispatch([this] {
+        SettingsStore store;
+        if (store.ReadFlagSetting(QStringLiteral("Option"), QStringLiteral("ShowController"), false))
+            Frm_main->Showcontroller1Click();
+        move(x(), store.ReadIntSetting(QStringLiteral("Position"), QStringLiteral("CtrlTop"), 141));
+        move(store.ReadIntSetting(QStringLiteral("Position"), QStringLiteral("CtrlLeft"), 176), y());
+    });
+
+    try {
+        // The main window's creation started the first entry without the
+        // timer; with no song open, Length fails and the timer stays off.
+        if (Frm_main->Autoplay1->isChecked() && !Playlist.Items.isEmpty()) {
+            Scr_Time->setMaximum(Frm_main->MediaPlayer->Length());
+            Scr_change->setMaximum(Frm_main->MediaPlayer->Length());
+            Btn_pause->setEnabled(true);
+            Scr_changeChange();
+            Frm_main->Tmr1->start();
+        }
+        if (Frm_main->Japanese1->isChecked())
+            ApplyControllerCaptions(*this, Language::Japanese);
+    } catch (...) {
+        ShowErrorMessage(QStringLiteral("Error(c-1)"));
+    }
+}
+
+void TFrm_ctrl::FormClose()
+{
+    // The window is only hidden; the close event is accepted by the caller.
+    Frm_main->Showcontroller1->setChecked(false);
+}
+
+void TFrm_ctrl::Btn_PlayClick()
+{
+    Frm_main->Btn_PlayClick();
+}
+
+void TFrm_ctrl::Btn_pauseClick()
+{
+    if (Frm_main->Btn_pause->isEnabled())
+        Frm_main->Btn_pauseClick();
+}
+
+void TFrm_ctrl::Btn_StopClick()
+{
+    if (Frm_main->Btn_Stop->isEnabled())
+        Frm_main->Btn_StopClick();
+}
+
+void TFrm_ctrl::Btn_NextClick()
+{
+    Frm_main->Btn_NextClick();
+}
+
+void TFrm_ctrl::Btn_BackClick()
+{
+    Frm_main->Btn_BackClick();
+}
+
+void TFrm_ctrl::Btn_ChangeClick()
+{
+    if (!Frm_main->Btn_Stop->isEnabled())
+        return;
+    Btn_pauseClick();
+    // Halted: no song is open to take the position; Play starts the
+    // selected entry from its beginning instead.
+    if (Frm_main->MediaPlayer->IsOpen())
+        Frm_main->MediaPlayer->SetPosition(Scr_change->value());
+    Btn_PlayClick();
+}
+
+void TFrm_ctrl::Scr_changeChange()
+{
+    Lbl_ToTime->setText(QString::number(Scr_change->value()) + QLatin1Char('/')
+                        + QString::number(Scr_change->maximum()));
+}
+
+void TFrm_ctrl::paintEvent(QPaintEvent *)
+{
+    FormPaint();
+}
+
+void TFrm_ctrl::FormPaint()
+{
+    // A small downward triangle under the position bar, pointing at the seek
+    // label: a one-pixel black outline around the window's own colour.
+    QPainter painter(this);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(palette().color(backgroundRole()));
+    const QPoint outline[] = {{90, 56}, {102, 56}, {96, 65}};
+    painter.drawPolygon(outline, 3);
+}
+
+void TFrm_ctrl::closeEvent(QCloseEvent *event)
+{
+    Dispatch([this] { FormClose(); });
+    event->accept();
+}

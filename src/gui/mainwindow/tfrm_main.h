@@ -1,0 +1,235 @@
+// The main window. Its handlers are defined in the folder of the subsystem
+// they belong to: start-up, close, layout, language and options in src/app,
+// editing and playlist files in src/playlist, playback in src/playback.
+#pragma once
+
+#include "device/sequencer.h"
+
+#include <QByteArray>
+#include <QMainWindow>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <random>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTimer;
+class QWidget;
+class TMediaPlayer;
+class PlaylistModel;
+class PlaylistView;
+class DriveList;
+class FolderList;
+class FileList;
+class SplitterHandle;
+class HelpWindow;
+class TFrm_main;
+class TFrm_ctrl;
+
+// Process-wide state of the main window's module.
+extern TFrm_main *Frm_main;
+extern TFrm_ctrl *Frm_ctrl;
+extern QByteArray ProgramFolder;
+extern int CurrentIndex;
+extern QByteArray CurrentSongPath;
+extern QByteArray CurrentListFile;
+extern bool StartingUp;
+// The application's help file; preset at start, "&Contents" sets it to
+// "Quavette.hlp".
+extern QString ApplicationHelpFile;
+
+// The folder where the program keeps its own files for this user, ending
+// with '/', created when missing.
+QByteArray ComputeProgramFolder();
+
+class TFrm_main : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // `sequencer`: nullptr plays through the real FluidSynth sequencer.
+    explicit TFrm_main(std::unique_ptr<ISequencer> sequencer = nullptr, QWidget *parent = nullptr);
+    ~TFrm_main() override;
+
+    // Panels and lists.
+    QWidget *ClientArea = nullptr;
+    QWidget *Panel_Btns = nullptr;
+    QWidget *Panel_Files = nullptr;
+    SplitterHandle *Splitter2 = nullptr;
+    PlaylistView *VMusicList = nullptr;
+    PlaylistModel *Model = nullptr;
+    DriveList *DrvBox = nullptr;
+    FolderList *DirListBox = nullptr;
+    FileList *FileListBox = nullptr;
+
+    // Button row.
+    QPushButton *Btn_Play = nullptr;
+    QPushButton *Btn_pause = nullptr;
+    QPushButton *Btn_Stop = nullptr;
+    QPushButton *Btn_add = nullptr;
+    QPushButton *Btn_delete = nullptr;
+    QPushButton *Btn_clear = nullptr;
+    QPushButton *Btn_Up = nullptr;
+    QPushButton *Btn_Down = nullptr;
+    QPushButton *Btn_Back = nullptr;
+    QPushButton *Btn_Next = nullptr;
+
+    // Main menu.
+    QMenu *File1 = nullptr;
+    QAction *Save1 = nullptr;
+    QAction *SaveAs1 = nullptr;
+    QAction *Open1 = nullptr;
+    QAction *N4 = nullptr;
+    QAction *Uninstall1 = nullptr;
+    QAction *N1 = nullptr;
+    QAction *Exit1 = nullptr;
+    QMenu *Edit1 = nullptr;
+    QAction *Add1 = nullptr;
+    QAction *Delete1 = nullptr;
+    QAction *Clear1 = nullptr;
+    QAction *Up1 = nullptr;
+    QAction *Down1 = nullptr;
+    QMenu *Option1 = nullptr;
+    QAction *RandomMode1 = nullptr;
+    QAction *Loop = nullptr;
+    QAction *N5 = nullptr;
+    QAction *N6 = nullptr;
+    QAction *Autoplay1 = nullptr;
+    QAction *N7 = nullptr;
+    QAction *Showcontroller1 = nullptr;
+    QAction *showposition1 = nullptr;
+    QAction *N2 = nullptr;
+    QAction *English1 = nullptr;
+    QAction *Japanese1 = nullptr;
+    QMenu *Help1 = nullptr;
+    QAction *Help2 = nullptr;
+    QAction *N3 = nullptr;
+    QAction *About1 = nullptr;
+
+    // Popup menu of the playlist view.
+    QMenu *PopupMenu = nullptr;
+    QAction *Up = nullptr;
+    QAction *Down = nullptr;
+    QAction *N9 = nullptr;
+    QAction *Clear = nullptr;
+
+    // The polling timer and the hidden media player.
+    QTimer *Tmr1 = nullptr;
+    std::unique_ptr<TMediaPlayer> MediaPlayer;
+
+    // The random numbers of ListMove; seeded in FormCreate.
+    std::mt19937 Random;
+
+
+    // --- Start-up and close (src/app) ---
+    void FormCreate();
+    void FormClose(); // throws when the close must not complete
+    void Exit1Click();
+    void FormResize();
+    void Panel_FilesResize();
+    void VMusicListResize();
+    void layoutClient(); // places the children by their alignment
+
+    // --- Settings, language, options, help (src/app) ---
+    void Uninstall1Click();
+    void English1Click();
+    void Japanese1Click();
+    void N6Click();
+    void Autoplay1Click();
+    void Showcontroller1Click();
+    void showposition1Click();
+    void Help2Click();
+    void About1Click();
+
+    // --- Playlist model helpers (src/playlist) ---
+    void RebuildPlaylistView();
+    void ClearRowSelection();
+    void SelectRowAsCurrent(int row); // selected, then focused
+    int SelectedRow() const;          // first selected row, or -1
+    QByteArray RowPath(int row) const; // "Path" cell + "File name" cell, as bytes
+    QString RowFileName(int row) const; // the "File name" cell as shown
+    int RowCount() const;
+    void setListWidth(int width);
+    int listWidth() const;
+
+    // --- Playlist editing (src/playlist) ---
+    void Btn_addClick();
+    void Add1Click();
+    void Btn_deleteClick();
+    void Delete1Click();
+    void Btn_clearClick();
+    void Clear1Click();
+    void ClearClick();
+    void Btn_UpClick();
+    void Up1Click();
+    void UpClick();
+    void Btn_DownClick();
+    void Down1Click();
+    void DownClick();
+    void FileListBoxDblClick();
+    void VMusicListKeyUp();
+    void VMusicListMouseDown();
+
+    // --- Playlist files (src/playlist) ---
+    void ReadPlaylistFile(const QByteArray &fileName);
+    void WritePlaylistFile(const QByteArray &fileName);
+    void Open1Click();
+    void Save1Click();
+    void SaveAs1Click();
+    // The automatic playlist ProgramFolder + "list.qvt": read at start-up
+    // (step 7 of FormCreate) and written at close (step 6 of FormClose).
+    void ReadAutomaticPlaylist();
+    void WriteAutomaticPlaylist();
+    // The file dialogs; tests replace them. Empty result: cancelled.
+    std::function<QByteArray(const QByteArray &initial)> OpenDialog;
+    std::function<QByteArray(const QByteArray &initial)> SaveDialog;
+
+    // --- Playback (src/playback) ---
+    void Btn_PlayClick();
+    void Btn_pauseClick();
+    void Btn_StopClick();
+    void Btn_NextClick();
+    void Btn_BackClick();
+    void ListMove(int direction);
+    void Tmr1Timer();
+    void VMusicListDblClick();
+    void RandomMode1Click();
+    void LoopClick();
+
+    // Sets the window title exactly as given (Qt's "[*]" placeholder escaped).
+    void SetTitle(const QString &title);
+    QString Title() const { return m_title; }
+
+Q_SIGNALS:
+    // The window has closed for good; the application ends.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildMenus();
+    void buildButtons();
+    void buildPlaylistView();
+    void buildFilePane();
+    void wireHandlers();
+    void wirePlaylistFileHandlers();
+    void wireEditingHandlers();
+    void wirePlaybackHandlers();
+    void wireOptionHandlers();
+    // Connects a menu command: a checkable item keeps its check mark as the
+    // handler leaves it (Qt's own toggle is undone first).
+    void connectCommand(QAction *action, void (TFrm_main::*handler)());
+
+    QString m_title;
+    int m_listWidth = 330;
+    bool m_tickBoxOpen = false;
+    HelpWindow *m_helpWindow = nullptr;
+    friend class TFrm_ctrl;
+};

@@ -1,0 +1,231 @@
+// Playlist editing: Add, Delete, Clear, Up and Down, and the two handlers of
+// the view that keep the selection on the playing song.
+#include "gui/messages.h"
+#include "gui/mainwindow/tfrm_main.h"
+#include "core/folderreader.h"
+#include "gui/widgets/filelist.h"
+#include "gui/widgets/playlistmodel.h"
+#include "gui/widgets/playlistview.h"
+
+#include <QAction>
+#include <QItemSelectionModel>
+#include <QPushButton>
+#include <QTimer>
+
+#include <algorithm>
+#include <functional>
+#include <utility>
+
+namespace {
+
+// A playlist file holds one path per line: a path with a line break in it,
+// in the file's name or in a folder's, would turn into two broken entries on
+// the next load.
+bool fitsOnOneLine(const QByteArray &path)
+{
+    return !path.contains('\r') && !path.contains('\n');
+}
+
+QString visiblePath(const QByteArray &path)
+{
+    QString text = DecodePath(path);
+    text.replace(QLatin1Char('\r'), QChar(0x240D));
+    text.replace(QLatin1Char('\n'), QChar(0x240A));
+    return text;
+}
+
+void reportSkipped(const QList<QByteArray> &paths)
+{
+    constexpr qsizetype Shown = 20;
+    QString text = paths.size() == 1
+        ? QStringLiteral("This file was not added, because a playlist cannot hold a path with a line break:")
+        : QStringLiteral("These files were not added, because a playlist cannot hold a path with a line break:");
+    for (qsizetype i = 0; i < std::min(Shown, paths.size()); ++i)
+        text += QLatin1Char('\n') + visiblePath(paths.at(i));
+    if (paths.size() > Shown)
+        text += QStringLiteral("\n(and %1 more)").arg(paths.size() - Shown);
+    ShowErrorMessage(text);
+}
+
+} // namespace
+
+void TFrm_main::Btn_addClick()
+{
+    const QList<QByteArray> names = FileListBox->SelectedNames();
+    if (Playlist.Items.size() + names.size() > MaxPlaylistEntries)
+        return;
+    const QByteArray folder = FileListBox->Directory();
+    QList<TQVTItem> items;
+    QList<QByteArray> skipped;
+    items.reserve(names.size());
+    for (const QByteArray &name : names) {
+        QByteArray path = JoinPath(folder, name);
+        if (fitsOnOneLine(path))
+            items.append(TQVTItem{std::move(path)});
+        else
+            skipped.append(std::move(path));
+    }
+    Model->append(items);
+    if (FileListBox->count() > 0)
+        SaveAs1->setEnabled(true);
+    if (!skipped.isEmpty())
+        reportSkipped(skipped);
+}
+
+void TFrm_main::Btn_deleteClick()
+{
+    const int a = SelectedRow();
+    if (Playlist.Items.isEmpty() || a < 0)
+        return;
+    // The rows selected now, bottom first: removing the focused row makes the
+    // view select its neighbour, which must not be removed as well.
+    QList<int> rows;
+    for (const QModelIndex &index : VMusicList->selectionModel()->selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end(), std::greater<>());
+    for (int row : std::as_const(rows))
+        Model->remove(row);
+    if (Playlist.Items.isEmpty()) {
+        Save1->setEnabled(false);
+        SaveAs1->setEnabled(false);
+        SetTitle(QStringLiteral("Quavette"));
+        SetApplicationTitle(QStringLiteral("Quavette"));
+        return;
+    }
+    SelectRowAsCurrent(std::min(a, RowCount() - 1));
+    VMusicList->setFocus();
+}
+
+void TFrm_main::Btn_clearClick()
+{
+    Model->clear();
+    Save1->setEnabled(false);
+    SaveAs1->setEnabled(false);
+    SetTitle(QStringLiteral("Quavette"));
+    SetApplicationTitle(QStringLiteral("Quavette"));
+    CurrentListFile.clear();
+}
+
+void TFrm_main::Btn_UpClick()
+{
+    const int a = SelectedRow();
+    if (a <= 0)
+        return;
+    Model->swap(a, a - 1);
+    SelectRowAsCurrent(a - 1);
+    VMusicList->setFocus();
+    SaveAs1->setEnabled(true);
+}
+
+void TFrm_main::Btn_DownClick()
+{
+    const int a = SelectedRow();
+    if (a < 0 || a >= RowCount() - 1)
+        return;
+    Model->swap(a, a + 1);
+    SelectRowAsCurrent(a + 1);
+    VMusicList->setFocus();
+    SaveAs1->setEnabled(true);
+}
+
+// The "&Edit" menu: each item runs its command only while the command's
+// button is enabled.
+void TFrm_main::Add1Click()
+{
+    if (Btn_add->isEnabled())
+        Btn_addClick();
+}
+
+void TFrm_main::Delete1Click()
+{
+    if (Btn_delete->isEnabled())
+        Btn_deleteClick();
+}
+
+void TFrm_main::Clear1Click()
+{
+    if (Btn_clear->isEnabled())
+        Btn_clearClick();
+}
+
+void TFrm_main::Up1Click()
+{
+    if (Btn_Up->isEnabled())
+        Btn_UpClick();
+}
+
+void TFrm_main::Down1Click()
+{
+    if (Btn_Down->isEnabled())
+        Btn_DownClick();
+}
+
+// The popup items and the double click run their command directly; the
+// popup "&Clear" is disabled by Play itself.
+void TFrm_main::ClearClick()
+{
+    Btn_clearClick();
+}
+
+void TFrm_main::UpClick()
+{
+    Btn_UpClick();
+}
+
+void TFrm_main::DownClick()
+{
+    Btn_DownClick();
+}
+
+void TFrm_main::FileListBoxDblClick()
+{
+    Btn_addClick();
+}
+
+void TFrm_main::VMusicListKeyUp()
+{
+    if (!Tmr1->isActive())
+        return;
+    ClearRowSelection();
+    if (CurrentIndex >= 0 && CurrentIndex < RowCount())
+        SelectRowAsCurrent(CurrentIndex);
+}
+
+void TFrm_main::VMusicListMouseDown()
+{
+    const QModelIndex focused = VMusicList->currentIndex();
+    if (focused.isValid()) {
+        VMusicList->selectionModel()->select(focused, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    if (!Tmr1->isActive() || SelectedRow() < 0)
+        return;
+    if (RowPath(SelectedRow()) != CurrentSongPath) {
+        Btn_StopClick();
+        Btn_PlayClick();
+    }
+    if (SelectedRow() >= 0)
+        CurrentIndex = SelectedRow();
+}
+
+void TFrm_main::wireEditingHandlers()
+{
+    ConnectHandler(Btn_add, &QPushButton::clicked, this, &TFrm_main::Btn_addClick);
+    ConnectHandler(Btn_delete, &QPushButton::clicked, this, &TFrm_main::Btn_deleteClick);
+    ConnectHandler(Btn_clear, &QPushButton::clicked, this, &TFrm_main::Btn_clearClick);
+    ConnectHandler(Btn_Up, &QPushButton::clicked, this, &TFrm_main::Btn_UpClick);
+    ConnectHandler(Btn_Down, &QPushButton::clicked, this, &TFrm_main::Btn_DownClick);
+
+    connectCommand(Add1, &TFrm_main::Add1Click);
+    connectCommand(Delete1, &TFrm_main::Delete1Click);
+    connectCommand(Clear1, &TFrm_main::Clear1Click);
+    connectCommand(Up1, &TFrm_main::Up1Click);
+    connectCommand(Down1, &TFrm_main::Down1Click);
+
+    connectCommand(Up, &TFrm_main::UpClick);
+    connectCommand(Down, &TFrm_main::DownClick);
+    connectCommand(Clear, &TFrm_main::ClearClick);
+
+    ConnectHandler(FileListBox, &QListWidget::itemDoubleClicked, this, &TFrm_main::FileListBoxDblClick);
+    ConnectHandler(VMusicList, &PlaylistView::keyUp, this, &TFrm_main::VMusicListKeyUp);
+    ConnectHandler(VMusicList, &PlaylistView::mouseDown, this, &TFrm_main::VMusicListMouseDown);
+}

@@ -1,0 +1,39 @@
+// The file list: the song files of the current folder, several selectable.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QListWidget>
+
+class FileList : public QListWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int NameRole = Qt::UserRole; // the name's bytes
+    static constexpr int BusyFrom = 100;          // index of the name that brings the hourglass
+
+    explicit FileList(QWidget *parent = nullptr);
+
+    // The current folder: absolute, without a trailing '/' except for "/".
+    QByteArray Directory() const { return m_directory; }
+    // Makes `folder` the current folder and the process's current folder and
+    // lists it. A folder that cannot be entered or read is reported in a
+    // message box and leaves the list empty; returns false then.
+    bool setDirectory(const QByteArray &folder);
+
+    QByteArray Mask() const { return m_mask; }
+    void setMask(const QByteArray &mask); // lists the folder again
+
+    // The names as listed, as bytes: all of them, or the selected ones, top
+    // to bottom.
+    QByteArray FileName(int row) const;
+    QList<QByteArray> SelectedNames() const;
+
+private:
+    // Returns the error text, empty on success.
+    QString readFolder(const QByteArray &folder);
+
+    QByteArray m_directory;
+    QByteArray m_mask = QByteArrayLiteral("*.mid;*.rmi");
+};

@@ -1,0 +1,81 @@
+#include "gui/widgets/playlistmodel.h"
+
+PlaylistModel::PlaylistModel(QObject *parent)
+    : QAbstractTableModel(parent)
+    , m_captions{QStringLiteral("File name"), QStringLiteral("Path")}
+{
+}
+
+int PlaylistModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(Playlist.Items.size());
+}
+
+int PlaylistModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : 2;
+}
+
+QVariant PlaylistModel::data(const QModelIndex &index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= Playlist.Items.size())
+        return {};
+    const QByteArray &path = Playlist.Items.at(index.row()).Path;
+    return DecodePath(SplitPath(path, index.column() == 0 ? PathPart::Name : PathPart::Folder));
+}
+
+QVariant PlaylistModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 2)
+        return m_captions[section];
+    return {};
+}
+
+Qt::ItemFlags PlaylistModel::flags(const QModelIndex &index) const
+{
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+void PlaylistModel::setColumnCaption(int column, const QString &caption)
+{
+    m_captions[column] = caption;
+    Q_EMIT headerDataChanged(Qt::Horizontal, column, column);
+}
+
+void PlaylistModel::rebuild()
+{
+    beginResetModel();
+    endResetModel();
+}
+
+void PlaylistModel::append(const QList<TQVTItem> &items)
+{
+    if (items.isEmpty())
+        return;
+    const int first = int(Playlist.Items.size());
+    beginInsertRows({}, first, first + int(items.size()) - 1);
+    Playlist.Items.append(items);
+    endInsertRows();
+}
+
+void PlaylistModel::remove(int row)
+{
+    beginRemoveRows({}, row, row);
+    Playlist.Items.removeAt(row);
+    endRemoveRows();
+}
+
+void PlaylistModel::swap(int a, int b)
+{
+    Playlist.Items.swapItemsAt(a, b);
+    const int top = std::min(a, b);
+    const int bottom = std::max(a, b);
+    Q_EMIT dataChanged(index(top, 0), index(bottom, 1));
+}
+
+void PlaylistModel::clear()
+{
+    beginResetModel();
+    Playlist.Items.clear();
+    endResetModel();
+}

@@ -1,0 +1,34 @@
+// The playlist view's model: row i shows entry i of Playlist, its name part
+// under "File name" and its folder part under "Path". Every change of the
+// array goes through here so the view always matches it.
+#pragma once
+
+#include "core/playlist.h"
+
+#include <QAbstractTableModel>
+
+class PlaylistModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    explicit PlaylistModel(QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+    void setColumnCaption(int column, const QString &caption);
+
+    // The array was replaced wholesale.
+    void rebuild();
+    void append(const QList<TQVTItem> &items);
+    void remove(int row);
+    void swap(int a, int b);
+    void clear();
+
+private:
+    QString m_captions[2];
+};

@@ -1,0 +1,58 @@
+#include "gui/widgets/playlistview.h"
+
+#include <QEvent>
+#include <QHeaderView>
+
+PlaylistView::PlaylistView(QWidget *parent)
+    : QTreeView(parent)
+{
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setAllColumnsShowFocus(true);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    header()->setSectionsClickable(false);
+    header()->setSectionsMovable(false);
+    header()->setStretchLastSection(false);
+    // The selection stays visible when the view loses the focus.
+    QPalette p = palette();
+    p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
+    p.setColor(QPalette::Inactive, QPalette::HighlightedText, p.color(QPalette::Active, QPalette::HighlightedText));
+    setPalette(p);
+}
+
+void PlaylistView::mousePressEvent(QMouseEvent *event)
+{
+    QTreeView::mousePressEvent(event);
+    Q_EMIT mouseDown();
+}
+
+void PlaylistView::keyReleaseEvent(QKeyEvent *event)
+{
+    QTreeView::keyReleaseEvent(event);
+    Q_EMIT keyUp();
+}
+
+void PlaylistView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    QTreeView::mouseDoubleClickEvent(event);
+    Q_EMIT dblClick();
+}
+
+void PlaylistView::resizeEvent(QResizeEvent *event)
+{
+    QTreeView::resizeEvent(event);
+    Q_EMIT resized();
+}
+
+QItemSelectionModel::SelectionFlags PlaylistView::selectionCommand(const QModelIndex &index, const QEvent *event) const
+{
+    // A click on empty space keeps the selection: Qt would clear it on the
+    // release, after the press handler has re-selected the focused row.
+    if (!index.isValid() && event && event->type() == QEvent::MouseButtonRelease)
+        return QItemSelectionModel::NoUpdate;
+    return QTreeView::selectionCommand(index, event);
+}
