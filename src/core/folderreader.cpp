@@ -1,7 +1,7 @@
 #include "core/folderreader.h"
 
 #include "core/namemask.h"
-#include "core/playlist.h"
+#include "core/paths.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -74,44 +74,10 @@ EFolderError::EFolderError(const QByteArray &folder, int error)
 {
 }
 
-QByteArray CurrentFolder()
-{
-    std::vector<char> buffer(4096);
-    for (;;) {
-        if (getcwd(buffer.data(), buffer.size()))
-            return QByteArray(buffer.data());
-        if (errno != ERANGE || buffer.size() > (1u << 20))
-            return QByteArrayLiteral("/");
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
 void ChangeFolder(const QByteArray &folder)
 {
     if (chdir(folder.constData()) != 0)
         throw EFolderError(folder, errno);
-}
-
-QByteArray JoinPath(const QByteArray &folder, const QByteArray &name)
-{
-    if (folder.endsWith('/'))
-        return folder + name;
-    return folder + '/' + name;
-}
-
-QByteArray NormalizeFolder(const QByteArray &path)
-{
-    QByteArray in = path.startsWith('/') ? path : JoinPath(CurrentFolder(), path);
-    QByteArray out;
-    out.reserve(in.size());
-    for (char c : std::as_const(in)) {
-        if (c == '/' && out.endsWith('/'))
-            continue;
-        out += c;
-    }
-    if (out.size() > 1 && out.endsWith('/'))
-        out.chop(1);
-    return out;
 }
 
 QList<QByteArray> ReadSubfolders(const QByteArray &folder)

@@ -18,19 +18,8 @@ public:
     QString message() const { return QString::fromUtf8(what()); }
 };
 
-// The process's current folder; "/" when it cannot be told (for example when
-// it was removed).
-QByteArray CurrentFolder();
-
 // Makes `folder` the process's current folder. Throws EFolderError.
 void ChangeFolder(const QByteArray &folder);
-
-// `folder` + '/' + `name`, without doubling a '/' that ends `folder`.
-QByteArray JoinPath(const QByteArray &folder, const QByteArray &name);
-
-// An absolute path without repeated or trailing '/' ("/" stays "/"); a
-// relative path is taken from the current folder.
-QByteArray NormalizeFolder(const QByteArray &path);
 
 // The names of the subfolders of `folder` (links to folders included; "."
 // and ".." left out), sorted by name. Throws EFolderError.

@@ -1,7 +1,7 @@
-// The playlist array and the path rules shared by everything that shows or
-// stores a playlist entry. Paths are bytes, exactly as the file system gives
-// them, so any file name survives a save and a reload.
+// The playlist array and how its paths split into the two cells of a row.
 #pragma once
+
+#include "core/paths.h"
 
 #include <QByteArray>
 #include <QList>
@@ -25,7 +25,3 @@ enum class PathPart { Name, Folder };
 // Name part or folder part of a path; the separator is the last '/' that is
 // not the final character. Folder part + name part == path, always.
 QByteArray SplitPath(const QByteArray &path, PathPart part);
-
-// How a path's bytes are shown: UTF-8, else Shift-JIS (older playlists), else
-// Latin-1.
-QString DecodePath(const QByteArray &path);

@@ -238,12 +238,11 @@ QByteArray SerializeQvt(const QList<TQVTItem> &items)
 
 void WriteQvtFile(const QByteArray &fileName, const QList<TQVTItem> &items)
 {
-    // The format cannot hold a line end inside a path (Linux allows one in a
-    // file name): such a file would read back as other entries, so it is
-    // refused before anything is touched.
+    // Such a file would read back as other entries: it is refused before
+    // anything is touched.
     for (qsizetype k = 0; k < items.size(); ++k) {
         const QByteArray &path = items[k].Path;
-        if (path.contains('\r') || path.contains('\n'))
+        if (!CanHoldPath(path))
             throw writeError(fileName, QStringLiteral("entry %1 (%2) holds a line break, which the file cannot store")
                                            .arg(k + 1)
                                            .arg(DecodePath(path).simplified()));

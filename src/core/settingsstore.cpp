@@ -1,6 +1,8 @@
 // The settings store over QSettings' INI file, and the stored values' rules.
 #include "core/settingsstore.h"
 
+#include "core/appinfo.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -31,7 +33,7 @@ int hexDigit(QChar c)
 
 std::unique_ptr<QSettings> openSettings()
 {
-    auto settings = std::make_unique<QSettings>(QStringLiteral("Kestrix"), QStringLiteral("Quavette"));
+    auto settings = std::make_unique<QSettings>(OrganizationName(), ApplicationName());
     // Only the user's own file counts, as the per-user key did: values from
     // /etc/xdg or an organisation-wide file must never be read.
     settings->setFallbacksEnabled(false);
@@ -126,6 +128,26 @@ void SettingsStore::WriteIntSetting(const QString &section, const QString &name,
 void SettingsStore::WriteFlagSetting(const QString &section, const QString &name, bool value)
 {
     WriteIntSetting(section, name, value ? 1 : 0);
+}
+
+int SettingsStore::ReadIntSetting(const Setting &setting)
+{
+    return ReadIntSetting(QLatin1String(setting.section), QLatin1String(setting.name), setting.defaultValue);
+}
+
+bool SettingsStore::ReadFlagSetting(const Setting &setting)
+{
+    return ReadIntSetting(setting) != 0;
+}
+
+void SettingsStore::WriteIntSetting(const Setting &setting, int value)
+{
+    WriteIntSetting(QLatin1String(setting.section), QLatin1String(setting.name), value);
+}
+
+void SettingsStore::WriteFlagSetting(const Setting &setting, bool value)
+{
+    WriteFlagSetting(QLatin1String(setting.section), QLatin1String(setting.name), value);
 }
 
 void SettingsStore::EraseSettingsSection(const QString &section)

@@ -22,6 +22,36 @@ public:
 // the 32-bit signed range.
 bool ParseSettingInt(const QString &text, int &value);
 
+// One stored value: its section, its name, and what reading it gives when it
+// is missing or not a number (0 or 1 for a flag).
+struct Setting {
+    const char *section;
+    const char *name;
+    int defaultValue;
+};
+
+// Every value the program keeps, in the order of the sections.
+namespace Settings {
+inline constexpr Setting Top{"Position", "Top", 78};
+inline constexpr Setting Left{"Position", "Left", 156};
+inline constexpr Setting Width{"Position", "Width", 549};
+inline constexpr Setting Height{"Position", "Height", 369};
+inline constexpr Setting ListWidth{"Position", "ListWidth", 329};
+inline constexpr Setting FileNameWidth{"Position", "FileNameWidth", 100};
+inline constexpr Setting PathNameWidth{"Position", "PathNameWidth", 150};
+inline constexpr Setting Maximized{"Position", "Maximized", 0};
+inline constexpr Setting CtrlTop{"Position", "CtrlTop", 141};
+inline constexpr Setting CtrlLeft{"Position", "CtrlLeft", 176};
+inline constexpr Setting Random{"Option", "Random", 0};
+inline constexpr Setting ShowPosition{"Option", "ShowPosition", 0};
+inline constexpr Setting ListSave{"Option", "ListSave", 0};
+inline constexpr Setting AutoPlay{"Option", "AutoPlay", 0};
+inline constexpr Setting English{"Option", "English", 1};
+inline constexpr Setting ShowController{"Option", "ShowController", 0};
+// Neither read nor written: erased at every start.
+inline constexpr char ListSection[] = "List";
+} // namespace Settings
+
 class SettingsStore
 {
 public:
@@ -36,6 +66,12 @@ public:
     void WriteIntSetting(const QString &section, const QString &name, int value);
     void WriteFlagSetting(const QString &section, const QString &name, bool value);
     void EraseSettingsSection(const QString &section); // failures ignored
+
+    // The same by the table above.
+    int ReadIntSetting(const Setting &setting);
+    bool ReadFlagSetting(const Setting &setting);
+    void WriteIntSetting(const Setting &setting, int value);
+    void WriteFlagSetting(const Setting &setting, bool value);
 
     // Flushes the writes; throws SettingsError ("'%s' の設定に失敗しました"
     // with the file's path) when they could not be stored.

@@ -50,7 +50,6 @@ public:
     int Position() const; // no check
     TPlayerMode Mode() const; // no check
 
-    ISequencer &sequencer() { return *m_sequencer; }
 
 private:
     void requireOpen() const;

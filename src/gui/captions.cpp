@@ -1,13 +1,12 @@
 #include "gui/captions.h"
 
-#include "gui/mainwindow/tfrm_main.h"
-#include "gui/controller/tfrm_ctrl.h"
-#include "gui/widgets/playlistmodel.h"
-
 #include <QAbstractButton>
 #include <QAction>
 #include <QMenu>
-#include <QPushButton>
+#include <QWidget>
+
+#include <stdexcept>
+#include <string>
 
 namespace {
 
@@ -73,13 +72,21 @@ const CaptionRow ColumnCaptions[] = {
     {"Path", "Path", "パス名"},
 };
 
+// Captions the main window is created with where they differ from the
+// English column.
+const CaptionRow MainCreationCaptions[] = {
+    {"Btn_pause", "Pau&se", nullptr},
+    {"Btn_Stop", "S&top", nullptr},
+};
+
 QString pick(const CaptionRow &row, Language language)
 {
     return QString::fromUtf8(language == Language::Japanese ? row.japanese : row.english);
 }
 
-// Sets the caption of the control of that name, whatever its kind.
-void setCaption(QObject &window, const CaptionRow &row, Language language)
+// Sets the caption of the control of that name, whatever its kind. A name
+// that the window does not have is a mistake in the tables.
+void setCaption(QWidget &window, const CaptionRow &row, Language language)
 {
     const QString name = QString::fromLatin1(row.name);
     const QString text = pick(row, language);
@@ -89,10 +96,12 @@ void setCaption(QObject &window, const CaptionRow &row, Language language)
         action->setText(text);
     else if (auto *button = window.findChild<QAbstractButton *>(name))
         button->setText(text);
+    else
+        throw std::logic_error("no control named " + std::string(row.name) + " takes a caption");
 }
 
 template <std::size_t N>
-void applyTable(QObject &window, const CaptionRow (&table)[N], Language language)
+void applyTable(QWidget &window, const CaptionRow (&table)[N], Language language)
 {
     for (const CaptionRow &row : table)
         setCaption(window, row, language);
@@ -100,19 +109,24 @@ void applyTable(QObject &window, const CaptionRow (&table)[N], Language language
 
 } // namespace
 
-void ApplyControllerCaptions(TFrm_ctrl &ctrl, Language language)
+void ApplyMainCaptions(QWidget &main, Language language)
+{
+    applyTable(main, MainMenuCaptions, language);
+    applyTable(main, MainButtonCaptions, language);
+}
+
+void ApplyMainCreationCaptions(QWidget &main)
+{
+    ApplyMainCaptions(main, Language::English);
+    applyTable(main, MainCreationCaptions, Language::English);
+}
+
+void ApplyControllerCaptions(QWidget &ctrl, Language language)
 {
     applyTable(ctrl, ControllerCaptions, language);
 }
 
-void ApplyMainCaptions(TFrm_main &main, Language language)
+QString ColumnCaption(int column, Language language)
 {
-    applyTable(main, MainMenuCaptions, language);
-    applyTable(main, MainButtonCaptions, language);
-    // The popup items copy the buttons they stand for.
-    main.Clear->setText(main.Btn_clear->text());
-    main.Up->setText(main.Btn_Up->text());
-    main.Down->setText(main.Btn_Down->text());
-    for (int column = 0; column < 2; ++column)
-        main.Model->setColumnCaption(column, pick(ColumnCaptions[column], language));
+    return pick(ColumnCaptions[column], language);
 }

@@ -1,15 +1,16 @@
 #include "gui/messages.h"
 
-#include "gui/mainwindow/tfrm_main.h"
+#include "core/appinfo.h"
 
 #include <QApplication>
+#include <QPointer>
 
 #include <exception>
 
 namespace {
 MessageHook g_hook;
-int g_openBoxes = 0;
-QString g_applicationTitle = QStringLiteral("Quavette");
+QPointer<QWidget> g_owner;
+QString g_applicationTitle = ApplicationName();
 
 QMessageBox::Icon toQtIcon(MsgIcon icon)
 {
@@ -29,21 +30,19 @@ void SetMessageHook(MessageHook hook)
     g_hook = std::move(hook);
 }
 
-bool MessageBoxOpen()
+void SetMessageOwner(QWidget *owner)
 {
-    return g_openBoxes > 0;
+    g_owner = owner;
+    if (g_owner)
+        g_owner->setWindowIconText(EscapeTitlePlaceholder(g_applicationTitle));
 }
 
 QMessageBox::StandardButton ShowMessage(const MessageRequest &request)
 {
-    struct OpenGuard {
-        OpenGuard() { ++g_openBoxes; }
-        ~OpenGuard() { --g_openBoxes; }
-    } guard;
     if (g_hook)
         return g_hook(request);
     QMessageBox box(toQtIcon(request.icon), EscapeTitlePlaceholder(request.caption), request.text, request.buttons,
-                    Frm_main ? static_cast<QWidget *>(Frm_main) : nullptr);
+                    g_owner.data());
     box.setObjectName(QStringLiteral("MessageBox"));
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
@@ -69,8 +68,8 @@ QString ApplicationTitle()
 void SetApplicationTitle(const QString &title)
 {
     g_applicationTitle = title;
-    if (Frm_main)
-        Frm_main->setWindowIconText(EscapeTitlePlaceholder(title));
+    if (g_owner)
+        g_owner->setWindowIconText(EscapeTitlePlaceholder(title));
 }
 
 QString EscapeTitlePlaceholder(const QString &text)

@@ -23,8 +23,9 @@ struct MessageRequest {
 using MessageHook = std::function<QMessageBox::StandardButton(const MessageRequest &)>;
 void SetMessageHook(MessageHook hook);
 
-// True while a box shown through ShowMessage is open.
-bool MessageBoxOpen();
+// The window that owns the boxes (their parent) and carries the application
+// title as its icon text; nullptr: none.
+void SetMessageOwner(QWidget *owner);
 
 QMessageBox::StandardButton ShowMessage(const MessageRequest &request);
 
@@ -35,7 +36,8 @@ void ShowErrorMessage(const QString &text);
 // it already ends with one), the application title as caption, an error icon.
 void ShowToolkitError(const QString &text);
 
-// The application title (the task-bar text): the main window's icon text.
+// The application title (the task-bar text): the owner's icon text, and the
+// caption of the toolkit's error box.
 QString ApplicationTitle();
 void SetApplicationTitle(const QString &title);
 

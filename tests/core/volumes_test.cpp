@@ -1,3 +1,4 @@
+#include "core/paths.h"
 #include "core/folderreader.h"
 #include "core/volumes.h"
 

@@ -1,11 +1,11 @@
 #include "gui/controller/tfrm_ctrl.h"
 
-#include "gui/captions.h"
-#include "gui/messages.h"
-#include "core/settingsstore.h"
-#include "gui/mainwindow/tfrm_main.h"
-#include "device/tmediaplayer.h"
 #include "core/playlist.h"
+#include "core/settingsstore.h"
+#include "device/tmediaplayer.h"
+#include "gui/captions.h"
+#include "gui/mainwindow/tfrm_main.h"
+#include "gui/messages.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -17,10 +17,10 @@
 TFrm_ctrl *Frm_ctrl = nullptr;
 
 namespace {
-QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, int left, int top,
-                        int width)
+// Captions come from the caption tables once every button exists.
+QPushButton *makeButton(QWidget *parent, const char *name, int left, int top, int width)
 {
-    auto *button = new QPushButton(caption, parent);
+    auto *button = new QPushButton(parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(left, top, width, 17);
     return button;
@@ -65,19 +65,20 @@ TFrm_ctrl::TFrm_ctrl(QWidget *parent)
     // Tab order is creation order.
     Scr_Time = makeScrollBar(this, "Scr_Time", 32, 500, 1000);
     Scr_Time->setAccessibleName(QStringLiteral("Position"));
-    Btn_Play = makeButton(this, "Btn_Play", QStringLiteral("&Play"), 0, 144, 57);
-    Btn_pause = makeButton(this, "Btn_pause", QStringLiteral("Paus&e"), 64, 144, 65);
+    Btn_Play = makeButton(this, "Btn_Play", 0, 144, 57);
+    Btn_pause = makeButton(this, "Btn_pause", 64, 144, 65);
     Btn_pause->setEnabled(false);
-    Btn_Stop = makeButton(this, "Btn_Stop", QStringLiteral("&Stop"), 136, 144, 57);
+    Btn_Stop = makeButton(this, "Btn_Stop", 136, 144, 57);
     Scr_change = makeScrollBar(this, "Scr_change", 96, 1, 100);
     Scr_change->setAccessibleName(QStringLiteral("Seek target"));
-    Btn_Change = makeButton(this, "Btn_Change", QStringLiteral("&Change!"), 64, 120, 65);
-    Btn_Next = makeButton(this, "Btn_Next", QStringLiteral("&Next->"), 136, 120, 57);
-    Btn_Back = makeButton(this, "Btn_Back", QStringLiteral("<-&Back"), 0, 120, 57);
+    Btn_Change = makeButton(this, "Btn_Change", 64, 120, 65);
+    Btn_Next = makeButton(this, "Btn_Next", 136, 120, 57);
+    Btn_Back = makeButton(this, "Btn_Back", 0, 120, 57);
     Lbl_time = makeLabel(this, "Lbl_time", QStringLiteral("Stopped"), 0, 8);
     Lbl_ToTime = makeLabel(this, "Lbl_ToTime", QStringLiteral("0/0"), 3, 72);
     for (QWidget *w : {static_cast<QWidget *>(Lbl_time), static_cast<QWidget *>(Lbl_ToTime)})
         w->setFocusPolicy(Qt::NoFocus);
+    ApplyControllerCaptions(*this, Language::English);
 
     ConnectHandler(Btn_Play, &QPushButton::clicked, this, &TFrm_ctrl::Btn_PlayClick);
     ConnectHandler(Btn_pause, &QPushButton::clicked, this, &TFrm_ctrl::Btn_pauseClick);
@@ -102,19 +103,18 @@ void TFrm_ctrl::FormCreate()
     // auto-play start below must still get its timer.
     Dispatch([this] {
         SettingsStore store;
-        if (store.ReadFlagSetting(QStringLiteral("Option"), QStringLiteral("ShowController"), false))
+        if (store.ReadFlagSetting(Settings::ShowController))
             Frm_main->Showcontroller1Click();
-        move(x(), store.ReadIntSetting(QStringLiteral("Position"), QStringLiteral("CtrlTop"), 141));
-        move(store.ReadIntSetting(QStringLiteral("Position"), QStringLiteral("CtrlLeft"), 176), y());
+        move(x(), store.ReadIntSetting(Settings::CtrlTop));
+        move(store.ReadIntSetting(Settings::CtrlLeft), y());
     });
 
     try {
         // The main window's creation started the first entry without the
         // timer; with no song open, Length fails and the timer stays off.
         if (Frm_main->Autoplay1->isChecked() && !Playlist.Items.isEmpty()) {
-            Scr_Time->setMaximum(Frm_main->MediaPlayer->Length());
-            Scr_change->setMaximum(Frm_main->MediaPlayer->Length());
-            Btn_pause->setEnabled(true);
+            ShowSongLength(Frm_main->MediaPlayer->Length());
+            SetPauseEnabled(true);
             Scr_changeChange();
             Frm_main->Tmr1->start();
         }
@@ -123,6 +123,50 @@ void TFrm_ctrl::FormCreate()
     } catch (...) {
         ShowErrorMessage(QStringLiteral("Error(c-1)"));
     }
+}
+
+void TFrm_ctrl::ShowSongLength(int length)
+{
+    Scr_Time->setMaximum(length);
+    Scr_change->setMaximum(length);
+}
+
+void TFrm_ctrl::ShowPositionMaximum(int length)
+{
+    Scr_Time->setMaximum(length);
+}
+
+void TFrm_ctrl::ShowLoadedSong(int length)
+{
+    ShowSongLength(length);
+    Scr_changeChange();
+    SetPauseEnabled(true);
+}
+
+void TFrm_ctrl::ShowStopped()
+{
+    // Dropping the seek bar's maximum may clip its position, which rewrites
+    // the seek label through its change handler.
+    ShowSongLength(0);
+    Lbl_time->setText(QStringLiteral("Stopped"));
+}
+
+void TFrm_ctrl::ShowPosition(int position, int length)
+{
+    Scr_Time->setValue(position);
+    const QString text = QString::number(position) + QLatin1Char('/') + QString::number(length);
+    if (Lbl_time->text() != text)
+        Lbl_time->setText(text);
+}
+
+void TFrm_ctrl::SetPauseEnabled(bool enabled)
+{
+    Btn_pause->setEnabled(enabled);
+}
+
+QPoint TFrm_ctrl::Place() const
+{
+    return pos();
 }
 
 void TFrm_ctrl::FormClose()

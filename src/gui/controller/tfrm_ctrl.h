@@ -2,6 +2,7 @@
 // position, seeks, and repeats the main window's transport buttons.
 #pragma once
 
+#include <QPoint>
 #include <QWidget>
 
 class QLabel;
@@ -26,6 +27,17 @@ public:
     QPushButton *Btn_Back = nullptr;
     QLabel *Lbl_time = nullptr;
     QLabel *Lbl_ToTime = nullptr;
+
+    // What the main window shows here. Setting a maximum that clips a bar's
+    // position runs its change handler, as a user's move would.
+    void ShowSongLength(int length);       // both bars' maxima
+    void ShowPositionMaximum(int length);  // the position bar's alone
+    void ShowLoadedSong(int length);       // a song has started
+    void ShowStopped();
+    void ShowPosition(int position, int length);
+    void SetPauseEnabled(bool enabled);
+    // Where the window's frame is; "CtrlTop" and "CtrlLeft" store it.
+    QPoint Place() const;
 
     void FormCreate();
     void FormClose();

@@ -1,9 +1,10 @@
-// The main window. Its handlers are defined in the folder of the subsystem
-// they belong to: start-up, close, layout, language and options in src/app,
-// editing and playlist files in src/playlist, playback in src/playback.
+// The main window. Its handlers live in this folder, one file per concern:
+// creation and close (lifecycle), layout and options, language, playlist
+// editing and the view's rows, playlist files, and playback.
 #pragma once
 
 #include "device/sequencer.h"
+#include "gui/captions.h"
 
 #include <QByteArray>
 #include <QMainWindow>
@@ -41,10 +42,6 @@ extern bool StartingUp;
 // The application's help file; preset at start, "&Contents" sets it to
 // "Quavette.hlp".
 extern QString ApplicationHelpFile;
-
-// The folder where the program keeps its own files for this user, ending
-// with '/', created when missing.
-QByteArray ComputeProgramFolder();
 
 class TFrm_main : public QMainWindow
 {
@@ -126,18 +123,19 @@ public:
 
 
     // --- Start-up and close (src/app) ---
+    // --- Creation and close (tfrm_main_lifecycle.cpp) ---
     void FormCreate();
     void FormClose(); // throws when the close must not complete
     void Exit1Click();
+    void Uninstall1Click();
+
+    // --- Layout, options, help and about (tfrm_main_layout.cpp) ---
     void FormResize();
     void Panel_FilesResize();
     void VMusicListResize();
     void layoutClient(); // places the children by their alignment
-
-    // --- Settings, language, options, help (src/app) ---
-    void Uninstall1Click();
-    void English1Click();
-    void Japanese1Click();
+    void setListWidth(int width);
+    int listWidth() const;
     void N6Click();
     void Autoplay1Click();
     void Showcontroller1Click();
@@ -145,7 +143,11 @@ public:
     void Help2Click();
     void About1Click();
 
-    // --- Playlist model helpers (src/playlist) ---
+    // --- Language (tfrm_main_language.cpp) ---
+    void English1Click();
+    void Japanese1Click();
+
+    // --- Playlist editing and the view's rows (tfrm_main_editing.cpp) ---
     void RebuildPlaylistView();
     void ClearRowSelection();
     void SelectRowAsCurrent(int row); // selected, then focused
@@ -153,10 +155,6 @@ public:
     QByteArray RowPath(int row) const; // "Path" cell + "File name" cell, as bytes
     QString RowFileName(int row) const; // the "File name" cell as shown
     int RowCount() const;
-    void setListWidth(int width);
-    int listWidth() const;
-
-    // --- Playlist editing (src/playlist) ---
     void Btn_addClick();
     void Add1Click();
     void Btn_deleteClick();
@@ -174,21 +172,21 @@ public:
     void VMusicListKeyUp();
     void VMusicListMouseDown();
 
-    // --- Playlist files (src/playlist) ---
+    // --- Playlist files (tfrm_main_files.cpp) ---
     void ReadPlaylistFile(const QByteArray &fileName);
     void WritePlaylistFile(const QByteArray &fileName);
     void Open1Click();
     void Save1Click();
     void SaveAs1Click();
     // The automatic playlist ProgramFolder + "list.qvt": read at start-up
-    // (step 7 of FormCreate) and written at close (step 6 of FormClose).
+    // and written at close.
     void ReadAutomaticPlaylist();
     void WriteAutomaticPlaylist();
     // The file dialogs; tests replace them. Empty result: cancelled.
     std::function<QByteArray(const QByteArray &initial)> OpenDialog;
     std::function<QByteArray(const QByteArray &initial)> SaveDialog;
 
-    // --- Playback (src/playback) ---
+    // --- Playback (tfrm_main_playback.cpp) ---
     void Btn_PlayClick();
     void Btn_pauseClick();
     void Btn_StopClick();
@@ -203,6 +201,10 @@ public:
     // Sets the window title exactly as given (Qt's "[*]" placeholder escaped).
     void SetTitle(const QString &title);
     QString Title() const { return m_title; }
+    // The window title and the application title together.
+    void SetTitles(const QString &title);
+    // "Quavette - " followed by `text`.
+    static QString TitleWith(const QString &text);
 
 Q_SIGNALS:
     // The window has closed for good; the application ends.
@@ -226,10 +228,13 @@ private:
     // Connects a menu command: a checkable item keeps its check mark as the
     // handler leaves it (Qt's own toggle is undone first).
     void connectCommand(QAction *action, void (TFrm_main::*handler)());
+    void applyLanguage(Language language);
+    // The popup items' and the columns' captions, which follow the buttons
+    // and the language.
+    void showCopiedCaptions(Language language);
 
     QString m_title;
     int m_listWidth = 330;
     bool m_tickBoxOpen = false;
     HelpWindow *m_helpWindow = nullptr;
-    friend class TFrm_ctrl;
 };

@@ -1,12 +1,15 @@
-// Playlist editing: Add, Delete, Clear, Up and Down, and the two handlers of
-// the view that keep the selection on the playing song.
-#include "gui/messages.h"
+// Playlist editing: Add, Delete, Clear, Up and Down, the two handlers of the
+// view that keep the selection on the playing song, and the view's rows: the
+// selection and the paths the rows stand for.
 #include "gui/mainwindow/tfrm_main.h"
-#include "core/folderreader.h"
+
+#include "core/appinfo.h"
+#include "core/paths.h"
+#include "core/playlist.h"
+#include "gui/messages.h"
 #include "gui/widgets/filelist.h"
 #include "gui/widgets/playlistmodel.h"
 #include "gui/widgets/playlistview.h"
-
 #include <QAction>
 #include <QItemSelectionModel>
 #include <QPushButton>
@@ -17,14 +20,6 @@
 #include <utility>
 
 namespace {
-
-// A playlist file holds one path per line: a path with a line break in it,
-// in the file's name or in a folder's, would turn into two broken entries on
-// the next load.
-bool fitsOnOneLine(const QByteArray &path)
-{
-    return !path.contains('\r') && !path.contains('\n');
-}
 
 QString visiblePath(const QByteArray &path)
 {
@@ -49,6 +44,55 @@ void reportSkipped(const QList<QByteArray> &paths)
 
 } // namespace
 
+void TFrm_main::RebuildPlaylistView()
+{
+    Model->rebuild();
+    VMusicList->selectionModel()->clear();
+}
+
+void TFrm_main::ClearRowSelection()
+{
+    // The focused row stays where it is.
+    VMusicList->selectionModel()->clearSelection();
+}
+
+void TFrm_main::SelectRowAsCurrent(int row)
+{
+    QItemSelectionModel *selection = VMusicList->selectionModel();
+    const QModelIndex index = Model->index(row, 0);
+    selection->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    selection->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+}
+
+int TFrm_main::SelectedRow() const
+{
+    const QModelIndexList rows = VMusicList->selectionModel()->selectedRows();
+    int first = -1;
+    for (const QModelIndex &index : rows) {
+        if (first < 0 || index.row() < first)
+            first = index.row();
+    }
+    return first;
+}
+
+int TFrm_main::RowCount() const
+{
+    return Model->rowCount();
+}
+
+QByteArray TFrm_main::RowPath(int row) const
+{
+    // The row's "Path" cell followed by its "File name" cell, as the bytes
+    // they were made from, so that any file name plays.
+    const QByteArray &path = Playlist.Items.at(row).Path;
+    return SplitPath(path, PathPart::Folder) + SplitPath(path, PathPart::Name);
+}
+
+QString TFrm_main::RowFileName(int row) const
+{
+    return Model->index(row, 0).data().toString();
+}
+
 void TFrm_main::Btn_addClick()
 {
     const QList<QByteArray> names = FileListBox->SelectedNames();
@@ -60,7 +104,7 @@ void TFrm_main::Btn_addClick()
     items.reserve(names.size());
     for (const QByteArray &name : names) {
         QByteArray path = JoinPath(folder, name);
-        if (fitsOnOneLine(path))
+        if (CanHoldPath(path))
             items.append(TQVTItem{std::move(path)});
         else
             skipped.append(std::move(path));
@@ -88,8 +132,7 @@ void TFrm_main::Btn_deleteClick()
     if (Playlist.Items.isEmpty()) {
         Save1->setEnabled(false);
         SaveAs1->setEnabled(false);
-        SetTitle(QStringLiteral("Quavette"));
-        SetApplicationTitle(QStringLiteral("Quavette"));
+        SetTitles(ApplicationName());
         return;
     }
     SelectRowAsCurrent(std::min(a, RowCount() - 1));
@@ -101,8 +144,7 @@ void TFrm_main::Btn_clearClick()
     Model->clear();
     Save1->setEnabled(false);
     SaveAs1->setEnabled(false);
-    SetTitle(QStringLiteral("Quavette"));
-    SetApplicationTitle(QStringLiteral("Quavette"));
+    SetTitles(ApplicationName());
     CurrentListFile.clear();
 }
 

@@ -1,8 +1,11 @@
 // The main window's playlist files: "&Open...", "&Save", "Save &As..." and
 // the automatic list "list.qvt" read at start-up and written at close.
-#include "gui/messages.h"
 #include "gui/mainwindow/tfrm_main.h"
+
+#include "core/paths.h"
 #include "core/qvtfile.h"
+#include "gui/messages.h"
+#include "gui/widgets/playlistmodel.h"
 
 #include <QAction>
 #include <QDir>
@@ -64,7 +67,7 @@ void TFrm_main::ReadPlaylistFile(const QByteArray &fileName)
         ShowErrorMessage(QStringLiteral("Bad file"));
         break;
     case QvtReadStatus::Read:
-        Playlist.Items = std::move(result.items);
+        Model->replace(std::move(result.items));
         break;
     }
 }
@@ -86,9 +89,7 @@ void TFrm_main::Open1Click()
     CurrentListFile = chosen;
     Save1->setEnabled(true);
     SaveAs1->setEnabled(true);
-    const QString title = QStringLiteral("Quavette - ") + DecodePath(chosen);
-    SetTitle(title);
-    SetApplicationTitle(title);
+    SetTitles(TitleWith(DecodePath(chosen)));
 }
 
 void TFrm_main::Save1Click()
@@ -110,9 +111,7 @@ void TFrm_main::SaveAs1Click()
     CurrentListFile = chosen;
     WritePlaylistFile(CurrentListFile);
     Save1->setEnabled(true);
-    const QString title = QStringLiteral("Quavette - ") + DecodePath(CurrentListFile);
-    SetTitle(title);
-    SetApplicationTitle(title);
+    SetTitles(TitleWith(DecodePath(CurrentListFile)));
 }
 
 void TFrm_main::ReadAutomaticPlaylist()
@@ -135,7 +134,7 @@ void TFrm_main::ReadAutomaticPlaylist()
         ShowErrorMessage(QStringLiteral("Bad file"));
         break;
     case QvtReadStatus::Read:
-        Playlist.Items = std::move(result.items);
+        Model->replace(std::move(result.items));
         break;
     }
     RebuildPlaylistView();

@@ -3,33 +3,20 @@
 // in the enabled flags of Tmr1, "S&top" and "Pau&se"; nothing else holds it.
 #include "gui/mainwindow/tfrm_main.h"
 
-#include "gui/messages.h"
+#include "core/appinfo.h"
+#include "core/paths.h"
+#include "core/playlist.h"
 #include "device/tmediaplayer.h"
 #include "gui/controller/tfrm_ctrl.h"
-#include "core/playlist.h"
+#include "gui/messages.h"
 #include "gui/widgets/playlistview.h"
-
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
 
-#include <sys/stat.h>
-
 namespace {
-const QString AppName = QStringLiteral("Quavette");
-
-// A regular file at exactly these bytes (links followed); a folder is not a
-// file. The bytes go to the file system undecoded so that any name works.
-bool IsExistingFile(const QByteArray &path)
-{
-    if (path.isEmpty() || path.contains('\0'))
-        return false;
-    struct stat info;
-    return ::stat(path.constData(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
 // Qt's views scroll to a new current row; the playlist view must not move
 // under the user when the player picks a row.
 void SelectRowWithoutScrolling(TFrm_main &main, int row)
@@ -40,11 +27,6 @@ void SelectRowWithoutScrolling(TFrm_main &main, int row)
     main.VMusicList->setAutoScroll(autoScroll);
 }
 
-void SetTextIfChanged(QLabel *label, const QString &text)
-{
-    if (label->text() != text)
-        label->setText(text);
-}
 } // namespace
 
 void TFrm_main::Btn_PlayClick()
@@ -53,7 +35,7 @@ void TFrm_main::Btn_PlayClick()
         MediaPlayer->Resume();
         Btn_pause->setEnabled(true);
         if (Frm_ctrl)
-            Frm_ctrl->Btn_pause->setEnabled(true);
+            Frm_ctrl->SetPauseEnabled(true);
         return;
     }
 
@@ -77,7 +59,7 @@ void TFrm_main::Btn_PlayClick()
         CurrentSongPath = path;
         CurrentIndex = row;
         const QString fileName = RowFileName(row);
-        SetTitle(AppName + QStringLiteral(" - ") + fileName);
+        SetTitle(TitleWith(fileName));
         SetApplicationTitle(fileName);
 
         MediaPlayer->FileName = CurrentSongPath;
@@ -94,12 +76,8 @@ void TFrm_main::Btn_PlayClick()
         if (!StartingUp)
             Tmr1->start();
         MediaPlayer->SetTimeFormat(MCI_FORMAT_MILLISECONDS);
-        if (!StartingUp && Frm_ctrl) {
-            Frm_ctrl->Scr_Time->setMaximum(MediaPlayer->Length());
-            Frm_ctrl->Scr_change->setMaximum(MediaPlayer->Length());
-            Frm_ctrl->Scr_changeChange();
-            Frm_ctrl->Btn_pause->setEnabled(true);
-        }
+        if (!StartingUp && Frm_ctrl)
+            Frm_ctrl->ShowLoadedSong(MediaPlayer->Length());
     } catch (...) {
         ShowErrorMessage(QStringLiteral("Error(b-1)"));
     }
@@ -110,13 +88,8 @@ void TFrm_main::Btn_StopClick()
     if (!Btn_Stop->isEnabled())
         return;
     Tmr1->stop();
-    if (Frm_ctrl) {
-        // Lowering the seek bar's maximum may clip its position, which
-        // rewrites the seek label through its change handler.
-        Frm_ctrl->Scr_Time->setMaximum(0);
-        Frm_ctrl->Scr_change->setMaximum(0);
-        Frm_ctrl->Lbl_time->setText(QStringLiteral("Stopped"));
-    }
+    if (Frm_ctrl)
+        Frm_ctrl->ShowStopped();
     // Halted (the tick closed the song and could not start the next): the
     // device has nothing to stop, and the rest of Stop still applies.
     if (MediaPlayer->IsOpen())
@@ -129,11 +102,7 @@ void TFrm_main::Btn_StopClick()
     Btn_Stop->setEnabled(false);
     Clear->setEnabled(true);
 
-    const QString title = CurrentListFile.isEmpty()
-        ? AppName
-        : AppName + QStringLiteral(" - ") + DecodePath(CurrentListFile);
-    SetTitle(title);
-    SetApplicationTitle(title);
+    SetTitles(CurrentListFile.isEmpty() ? ApplicationName() : TitleWith(DecodePath(CurrentListFile)));
 }
 
 void TFrm_main::Btn_pauseClick()
@@ -143,7 +112,7 @@ void TFrm_main::Btn_pauseClick()
         MediaPlayer->Pause();
     Btn_pause->setEnabled(false);
     if (Frm_ctrl)
-        Frm_ctrl->Btn_pause->setEnabled(false);
+        Frm_ctrl->SetPauseEnabled(false);
 }
 
 void TFrm_main::Btn_NextClick()
@@ -223,19 +192,15 @@ void TFrm_main::Tmr1Timer()
         int length = -1;
         if (showposition1->isChecked() && row >= 0) {
             length = MediaPlayer->Length();
-            const QString title = AppName + QStringLiteral(" - ") + QString::number(position)
-                + QLatin1Char('/') + QString::number(length) + QStringLiteral(" - ")
-                + RowFileName(row);
+            const QString title = TitleWith(QString::number(position) + QLatin1Char('/')
+                                            + QString::number(length) + QStringLiteral(" - ") + RowFileName(row));
             if (title != Title())
                 SetTitle(title);
         }
-        if (Frm_ctrl)
-            Frm_ctrl->Scr_Time->setValue(position);
         if (length < 0)
             length = MediaPlayer->Length();
         if (Frm_ctrl)
-            SetTextIfChanged(Frm_ctrl->Lbl_time,
-                             QString::number(position) + QLatin1Char('/') + QString::number(length));
+            Frm_ctrl->ShowPosition(position, length);
     } catch (...) {
         // One report at a time for a failure that recurs on every tick.
         if (m_tickBoxOpen)
@@ -260,21 +225,6 @@ void TFrm_main::RandomMode1Click()
 void TFrm_main::LoopClick()
 {
     Loop->setChecked(!Loop->isChecked());
-}
-
-void TFrm_main::Showcontroller1Click()
-{
-    if (!Frm_ctrl)
-        return;
-    if (Showcontroller1->isChecked()) {
-        Showcontroller1->setChecked(false);
-        Frm_ctrl->close();
-        return;
-    }
-    Showcontroller1->setChecked(true);
-    Frm_ctrl->show();
-    if (Tmr1->isActive())
-        Frm_ctrl->Scr_Time->setMaximum(MediaPlayer->Length());
 }
 
 void TFrm_main::wirePlaybackHandlers()

@@ -1,8 +1,8 @@
 #include "gui/widgets/drivelist.h"
 
+#include "core/paths.h"
 #include "gui/messages.h"
 #include "gui/widgets/browsericons.h"
-#include "core/folderreader.h"
 #include "gui/widgets/folderlist.h"
 
 namespace {
@@ -79,7 +79,7 @@ void DriveList::chooseDrive(int row)
         error = m_dirList->trySetDirectory(mountPoint);
     if (!error.isEmpty()) {
         followFolder(m_dirList->Directory());
-        ShowErrorMessage(error);
+        Q_EMIT failed(error);
     }
 }
 

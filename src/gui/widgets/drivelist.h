@@ -28,9 +28,12 @@ public:
 
     // Makes the volume on line `row` current in the linked folder list: the
     // folder last visited on it in this run, or its mount point. A volume
-    // that cannot be read is reported and the selection returns to the
-    // folder list's volume.
+    // that cannot be read is reported through failed() and the selection
+    // returns to the folder list's volume.
     void chooseDrive(int row);
+
+Q_SIGNALS:
+    void failed(const QString &text);
 
 private:
     void followFolder(const QByteArray &folder);

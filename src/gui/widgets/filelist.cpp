@@ -1,9 +1,8 @@
 #include "gui/widgets/filelist.h"
 
-#include "gui/messages.h"
+#include "core/paths.h"
 #include "core/folderreader.h"
 #include "gui/widgets/listlinedelegate.h"
-#include "core/playlist.h"
 
 #include <QGuiApplication>
 
@@ -47,7 +46,7 @@ bool FileList::setDirectory(const QByteArray &folder)
     const QString error = readFolder(NormalizeFolder(folder));
     if (error.isEmpty())
         return true;
-    ShowErrorMessage(error);
+    Q_EMIT failed(error);
     return false;
 }
 

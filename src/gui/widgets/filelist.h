@@ -18,17 +18,20 @@ public:
     // The current folder: absolute, without a trailing '/' except for "/".
     QByteArray Directory() const { return m_directory; }
     // Makes `folder` the current folder and the process's current folder and
-    // lists it. A folder that cannot be entered or read is reported in a
-    // message box and leaves the list empty; returns false then.
+    // lists it. A folder that cannot be entered or read leaves the list empty
+    // and is reported through failed(); returns false then.
     bool setDirectory(const QByteArray &folder);
 
-    QByteArray Mask() const { return m_mask; }
     void setMask(const QByteArray &mask); // lists the folder again
 
     // The names as listed, as bytes: all of them, or the selected ones, top
     // to bottom.
     QByteArray FileName(int row) const;
     QList<QByteArray> SelectedNames() const;
+
+Q_SIGNALS:
+    // A folder could not be listed; the text says which and why.
+    void failed(const QString &text);
 
 private:
     // Returns the error text, empty on success.

@@ -1,12 +1,12 @@
 #include "gui/widgets/folderlist.h"
 
-#include "gui/widgets/browsericons.h"
 #include "core/folderreader.h"
-#include "gui/widgets/filelist.h"
-#include "gui/widgets/listlinedelegate.h"
+#include "core/paths.h"
 #include "core/volumes.h"
 #include "gui/messages.h"
-#include "core/playlist.h"
+#include "gui/widgets/browsericons.h"
+#include "gui/widgets/filelist.h"
+#include "gui/widgets/listlinedelegate.h"
 
 #include <QKeyEvent>
 
@@ -44,7 +44,7 @@ bool FolderList::setDirectory(const QByteArray &folder)
     const QString error = trySetDirectory(folder);
     if (error.isEmpty())
         return true;
-    ShowErrorMessage(error);
+    Q_EMIT failed(error);
     return false;
 }
 

@@ -21,10 +21,10 @@ public:
 
     QByteArray Directory() const { return m_directory; }
     // Makes `folder` current and rebuilds the lines; the linked file list
-    // follows. A folder that cannot be read is reported in a message box and
-    // changes nothing; returns false then.
+    // follows. A folder that cannot be read changes nothing and is reported
+    // through failed(); returns false then.
     bool setDirectory(const QByteArray &folder);
-    // The same without the message box: returns the error text, or empty.
+    // The same without the report: returns the error text, or empty.
     QString trySetDirectory(const QByteArray &folder);
 
     // The mount points that can be a root line (the drive list's volumes).
@@ -36,6 +36,8 @@ public:
 
 Q_SIGNALS:
     void directoryChanged(const QByteArray &folder);
+    // A folder could not be read; the text says which and why.
+    void failed(const QString &text);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

@@ -2,7 +2,6 @@
 
 PlaylistModel::PlaylistModel(QObject *parent)
     : QAbstractTableModel(parent)
-    , m_captions{QStringLiteral("File name"), QStringLiteral("Path")}
 {
 }
 
@@ -45,6 +44,13 @@ void PlaylistModel::setColumnCaption(int column, const QString &caption)
 void PlaylistModel::rebuild()
 {
     beginResetModel();
+    endResetModel();
+}
+
+void PlaylistModel::replace(QList<TQVTItem> items)
+{
+    beginResetModel();
+    Playlist.Items = std::move(items);
     endResetModel();
 }
 

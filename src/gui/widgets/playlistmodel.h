@@ -1,6 +1,6 @@
 // The playlist view's model: row i shows entry i of Playlist, its name part
-// under "File name" and its folder part under "Path". Every change of the
-// array goes through here so the view always matches it.
+// in column 0 and its folder part in column 1. It is the array's one writer,
+// so the view always matches it.
 #pragma once
 
 #include "core/playlist.h"
@@ -22,8 +22,9 @@ public:
 
     void setColumnCaption(int column, const QString &caption);
 
-    // The array was replaced wholesale.
+    // Shows the array afresh, as after a replacement.
     void rebuild();
+    void replace(QList<TQVTItem> items);
     void append(const QList<TQVTItem> &items);
     void remove(int row);
     void swap(int a, int b);

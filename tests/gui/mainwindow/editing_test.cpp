@@ -382,8 +382,7 @@ TEST_F(EditingTest, TheDelKeyDeletesButNotWhileASongPlays)
     QTest::keyClick(w->VMusicList, Qt::Key_Delete);
     ASSERT_EQ(Playlist.Items.size(), 2);
 
-    Playlist.Items.clear();
-    w->Model->rebuild();
+    w->Model->clear();
     playFrom(1);
     EXPECT_FALSE(w->Btn_delete->isEnabled());
     QTest::keyClick(w->VMusicList, Qt::Key_Delete);

@@ -1,10 +1,11 @@
 #include "gui/widgets/browsericons.h"
 #include "support/folderfixture.h"
 #include "core/folderreader.h"
+#include "core/paths.h"
 #include "gui/widgets/folderlist.h"
 #include "gui/widgets/filelist.h"
 #include "gui/widgets/listlinedelegate.h"
-#include "support/messagerecorder.h"
+#include "support/failurelog.h"
 
 #include <QTest>
 
@@ -86,12 +87,13 @@ protected:
 
     CurrentFolderGuard cwd;
     TempFolder dir;
-    MessageRecorder messages;
+    FailureLog failures;
 };
 
 TEST_F(DirectoryListBoxTest, ShowsThePathIndentedThenTheSubfolders)
 {
     FolderList list;
+    failures.watch(list);
     list.setVolumeRoots({"/"});
     const QByteArray jazz = dir.at("music/jazz");
     ASSERT_TRUE(list.setDirectory(jazz));
@@ -120,6 +122,7 @@ TEST_F(DirectoryListBoxTest, ShowsThePathIndentedThenTheSubfolders)
 TEST_F(DirectoryListBoxTest, TheRootLineIsTheVolumeThatHoldsTheFolder)
 {
     FolderList list;
+    failures.watch(list);
     const QByteArray volume = dir.at("music");
     list.setVolumeRoots({"/", volume});
     ASSERT_TRUE(list.setDirectory(dir.at("music/jazz")));
@@ -136,7 +139,9 @@ TEST_F(DirectoryListBoxTest, TheRootLineIsTheVolumeThatHoldsTheFolder)
 TEST_F(DirectoryListBoxTest, DoubleClickOpensAFolderAndTheLinkedFileListFollows)
 {
     FolderList list;
+    failures.watch(list);
     FileList files;
+    failures.watch(files);
     list.setVolumeRoots({"/"});
     ASSERT_TRUE(list.setDirectory(dir.at("music/jazz")));
     list.setFileList(&files);
@@ -163,6 +168,7 @@ TEST_F(DirectoryListBoxTest, DoubleClickOpensAFolderAndTheLinkedFileListFollows)
 TEST_F(DirectoryListBoxTest, EnterOpensTheCurrentLine)
 {
     FolderList list;
+    failures.watch(list);
     list.setVolumeRoots({"/"});
     ASSERT_TRUE(list.setDirectory(dir.at("music/jazz/cool")));
     list.setCurrentRow(rowOf(list, dir.at("music")));
@@ -174,7 +180,9 @@ TEST_F(DirectoryListBoxTest, EnterOpensTheCurrentLine)
 TEST_F(DirectoryListBoxTest, AFolderGoneSinceListingIsReportedAndNothingChanges)
 {
     FolderList list;
+    failures.watch(list);
     FileList files;
+    failures.watch(files);
     list.setVolumeRoots({"/"});
     ASSERT_TRUE(list.setDirectory(dir.at("music/jazz")));
     list.setFileList(&files);
@@ -183,8 +191,8 @@ TEST_F(DirectoryListBoxTest, AFolderGoneSinceListingIsReportedAndNothingChanges)
 
     Q_EMIT list.itemDoubleClicked(list.item(rowOf(list, dir.at("music/jazz/cool"))));
 
-    ASSERT_EQ(messages.boxes.size(), 1);
-    EXPECT_TRUE(messages.boxes[0].text.contains(QString::fromUtf8(dir.at("music/jazz/cool"))));
+    ASSERT_EQ(failures.texts.size(), 1);
+    EXPECT_TRUE(failures.texts[0].contains(QString::fromUtf8(dir.at("music/jazz/cool"))));
     EXPECT_EQ(list.Directory(), dir.at("music/jazz"));
     EXPECT_EQ(linesOf(list), before);
     EXPECT_EQ(files.count(), 1);
@@ -197,6 +205,7 @@ TEST_F(DirectoryListBoxTest, StartsAtTheProcessFolderEvenWhenItWasRemoved)
     ChangeFolder(dir.at("music/jazz"));
     {
         FolderList list;
+        failures.watch(list);
         list.setVolumeRoots({"/"});
         EXPECT_EQ(list.Directory(), dir.at("music/jazz"));
         EXPECT_EQ(linesOf(list).size(), pathLines("/", dir.at("music/jazz")).size() + 2);
@@ -205,10 +214,12 @@ TEST_F(DirectoryListBoxTest, StartsAtTheProcessFolderEvenWhenItWasRemoved)
     ChangeFolder(dir.at("doomed"));
     ASSERT_EQ(::rmdir(dir.at("doomed").constData()), 0);
     FolderList list;
+    failures.watch(list);
     FileList files;
+    failures.watch(files);
     EXPECT_EQ(list.Directory(), "/");
     EXPECT_EQ(files.Directory(), "/");
-    EXPECT_TRUE(messages.boxes.isEmpty());
+    EXPECT_TRUE(failures.texts.isEmpty());
 }
 
 } // namespace

@@ -4,9 +4,11 @@
 #include "support/folderfixture.h"
 #include "core/folderreader.h"
 #include "gui/widgets/folderlist.h"
+#include "core/paths.h"
 #include "gui/widgets/drivelist.h"
 #include "gui/widgets/filelist.h"
 #include "support/fakesequencer.h"
+#include "support/failurelog.h"
 #include "support/messagerecorder.h"
 
 #include <gtest/gtest.h>
@@ -43,13 +45,14 @@ protected:
 
     CurrentFolderGuard cwd;
     TempFolder dir;
-    MessageRecorder messages;
+    FailureLog failures;
     QList<MountInfo> volumes;
 };
 
 TEST_F(DriveComboBoxTest, OneLineWithItsPicturePerVolume)
 {
     DriveList box;
+    failures.watch(box);
     box.setVolumes({
         mount("/", "ext4", "/dev/sda1", "System"),
         mount("/media/usb", "vfat", "/dev/sdb1"),
@@ -84,8 +87,11 @@ TEST_F(DriveComboBoxTest, OneLineWithItsPicturePerVolume)
 TEST_F(DriveComboBoxTest, ChoosingAVolumeGoesToItsRootThenToTheFolderLastVisitedOnIt)
 {
     FolderList folders;
+    failures.watch(folders);
     FileList files;
+    failures.watch(files);
     DriveList box;
+    failures.watch(box);
     box.setVolumes(volumes);
     ASSERT_TRUE(folders.setDirectory(dir.at("nas")));
     folders.setFileList(&files);
@@ -106,13 +112,15 @@ TEST_F(DriveComboBoxTest, ChoosingAVolumeGoesToItsRootThenToTheFolderLastVisited
     box.chooseDrive(rowOf(box, dir.at("stick")));
     EXPECT_EQ(folders.Directory(), dir.at("stick/albums"));
     EXPECT_EQ(CurrentFolder(), dir.at("stick/albums"));
-    EXPECT_TRUE(messages.boxes.isEmpty());
+    EXPECT_TRUE(failures.texts.isEmpty());
 }
 
 TEST_F(DriveComboBoxTest, AVolumeThatCannotBeReadIsReportedAndTheSelectionReturns)
 {
     FolderList folders;
+    failures.watch(folders);
     DriveList box;
+    failures.watch(box);
     box.setVolumes(volumes);
     ASSERT_TRUE(folders.setDirectory(dir.at("stick/albums")));
     box.setDirList(&folders);
@@ -120,8 +128,8 @@ TEST_F(DriveComboBoxTest, AVolumeThatCannotBeReadIsReportedAndTheSelectionReturn
     box.setCurrentIndex(rowOf(box, dir.at("plain.txt/gone")));
     Q_EMIT box.activated(box.currentIndex());
 
-    ASSERT_EQ(messages.boxes.size(), 1);
-    EXPECT_TRUE(messages.boxes[0].text.contains(QString::fromUtf8(dir.at("plain.txt/gone"))));
+    ASSERT_EQ(failures.texts.size(), 1);
+    EXPECT_TRUE(failures.texts[0].contains(QString::fromUtf8(dir.at("plain.txt/gone"))));
     EXPECT_EQ(folders.Directory(), dir.at("stick/albums"));
     EXPECT_EQ(box.Drive(), dir.at("stick"));
 }
@@ -130,7 +138,9 @@ TEST_F(DriveComboBoxTest, ALastVisitedFolderThatWentAwayFallsBackToTheVolumeRoot
 {
     dir.folder("stick/old");
     FolderList folders;
+    failures.watch(folders);
     DriveList box;
+    failures.watch(box);
     box.setVolumes(volumes);
     box.setDirList(&folders);
     ASSERT_TRUE(folders.setDirectory(dir.at("stick/old")));
@@ -139,11 +149,12 @@ TEST_F(DriveComboBoxTest, ALastVisitedFolderThatWentAwayFallsBackToTheVolumeRoot
 
     box.chooseDrive(rowOf(box, dir.at("stick")));
     EXPECT_EQ(folders.Directory(), dir.at("stick"));
-    EXPECT_TRUE(messages.boxes.isEmpty());
+    EXPECT_TRUE(failures.texts.isEmpty());
 }
 
-TEST(FilePaneOfTheMainWindow, TheListsAreLinkedAtCreation)
+TEST(FilePaneOfTheMainWindow, TheListsAreLinkedAtCreationAndTheirFailuresShown)
 {
+    MessageRecorder messages;
     CurrentFolderGuard cwd;
     TempFolder dir;
     dir.folder("songs");
@@ -160,6 +171,11 @@ TEST(FilePaneOfTheMainWindow, TheListsAreLinkedAtCreation)
     EXPECT_EQ(w.FileListBox->Directory(), dir.at("songs"));
     ASSERT_EQ(w.FileListBox->count(), 1);
     EXPECT_EQ(w.DrvBox->Drive(), VolumeRootOf(dir.at("songs"), w.DrvBox->MountPoints()));
+
+    EXPECT_FALSE(w.DirListBox->setDirectory(dir.at("gone")));
+    ASSERT_EQ(messages.boxes.size(), 1);
+    EXPECT_EQ(messages.boxes[0].caption, QStringLiteral("error"));
+    EXPECT_TRUE(messages.boxes[0].text.contains(QString::fromUtf8(dir.at("gone"))));
 }
 
 } // namespace

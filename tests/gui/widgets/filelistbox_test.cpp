@@ -1,7 +1,8 @@
 #include "support/folderfixture.h"
 #include "core/folderreader.h"
+#include "core/paths.h"
 #include "gui/widgets/filelist.h"
-#include "support/messagerecorder.h"
+#include "support/failurelog.h"
 
 #include <QGuiApplication>
 #include <QStringList>
@@ -23,7 +24,7 @@ class FileListBoxTest : public ::testing::Test
 protected:
     CurrentFolderGuard cwd;
     TempFolder dir;
-    MessageRecorder messages;
+    FailureLog failures;
 };
 
 TEST_F(FileListBoxTest, ListsTheSongFilesOfItsFolderAndEntersIt)
@@ -34,11 +35,12 @@ TEST_F(FileListBoxTest, ListsTheSongFilesOfItsFolderAndEntersIt)
     dir.file(".hidden.mid");
     dir.folder("sub");
     FileList list;
+    failures.watch(list);
     ASSERT_TRUE(list.setDirectory(dir.path()));
     EXPECT_EQ(texts(list), (QStringList{QStringLiteral("a.mid"), QStringLiteral("B.RMI")}));
     EXPECT_EQ(list.Directory(), dir.path());
     EXPECT_EQ(CurrentFolder(), dir.path());
-    EXPECT_TRUE(messages.boxes.isEmpty());
+    EXPECT_TRUE(failures.texts.isEmpty());
 }
 
 TEST_F(FileListBoxTest, SelectedNamesComeAsBytesTopToBottom)
@@ -47,6 +49,7 @@ TEST_F(FileListBoxTest, SelectedNamesComeAsBytesTopToBottom)
     for (const QByteArray &name : {QByteArray("a.mid"), latin1, QByteArray("b.mid"), QByteArray("d.mid")})
         dir.file(name);
     FileList list;
+    failures.watch(list);
     ASSERT_TRUE(list.setDirectory(dir.path()));
     ASSERT_EQ(list.count(), 4);
     list.item(3)->setSelected(true);
@@ -85,6 +88,7 @@ TEST_F(FileListBoxTest, TheHourglassComesWithThe101stNameReadAndGoesAfterwards)
         dir.folder(QByteArray("folder") + QByteArray::number(i) + ".mid");
     }
     FileList list;
+    failures.watch(list);
     const QList<bool> hundred = busyWhileFilling(list, dir.path());
     ASSERT_EQ(hundred.size(), 100);
     EXPECT_EQ(hundred.count(true), 0);
@@ -105,22 +109,22 @@ TEST_F(FileListBoxTest, AFolderThatCannotBeReadIsReportedAndTheListStaysUsable)
     dir.file("plain.txt");
     dir.link("gone", "dangling");
     FileList list;
+    failures.watch(list);
     ASSERT_TRUE(list.setDirectory(dir.path()));
     for (const QByteArray &bad : {dir.at("plain.txt/sub"), dir.at("dangling")}) {
-        messages.clear();
+        failures.texts.clear();
         EXPECT_FALSE(list.setDirectory(bad));
-        ASSERT_EQ(messages.boxes.size(), 1) << bad.constData();
-        EXPECT_EQ(messages.boxes[0].caption, QStringLiteral("error"));
-        EXPECT_TRUE(messages.boxes[0].text.contains(QString::fromUtf8(bad)));
+        ASSERT_EQ(failures.texts.size(), 1) << bad.constData();
+        EXPECT_TRUE(failures.texts[0].contains(QString::fromUtf8(bad)));
         EXPECT_EQ(list.count(), 0);
         EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
         // The process stays where it could go last.
         EXPECT_EQ(CurrentFolder(), dir.path());
     }
-    messages.clear();
+    failures.texts.clear();
     ASSERT_TRUE(list.setDirectory(dir.path()));
     EXPECT_EQ(texts(list), QStringList{QStringLiteral("a.mid")});
-    EXPECT_TRUE(messages.boxes.isEmpty());
+    EXPECT_TRUE(failures.texts.isEmpty());
 }
 
 TEST_F(FileListBoxTest, ANewMaskListsTheFolderAgain)
@@ -128,6 +132,7 @@ TEST_F(FileListBoxTest, ANewMaskListsTheFolderAgain)
     dir.file("a.mid");
     dir.file("b.wav");
     FileList list;
+    failures.watch(list);
     ASSERT_TRUE(list.setDirectory(dir.path()));
     list.setMask("*.WAV");
     EXPECT_EQ(texts(list), QStringList{QStringLiteral("b.wav")});
