@@ -5,6 +5,11 @@
 QString FakeSequencer::open(const QByteArray &path)
 {
     s->calls << QStringLiteral("open:") + QString::fromUtf8(path);
+    // As the real one: whatever was open is gone, even when this open fails.
+    s->openPath.clear();
+    s->mode = TPlayerMode::pmNotReady;
+    s->position = 0;
+    s->length = 0;
     if (s->openErrors.contains(path))
         return s->openErrors.value(path);
     s->openPath = path;
