@@ -1,17 +1,17 @@
-// Start-up: the application object, its title and help file, the main
-// window, the controller, then the event loop until the main window closes.
-#include "gui/messages.h"
-#include "gui/startup.h"
-#include "gui/mainwindow/tfrm_main.h"
+// Start-up: the application object and its help file, the main window, the
+// controller, then the event loop until the main window closes.
+#include "core/appinfo.h"
 #include "device/fluidsequencer.h"
+#include "gui/mainwindow/tfrm_main.h"
+#include "gui/startup.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    app.setOrganizationName(QStringLiteral("Kestrix"));
-    app.setApplicationName(QStringLiteral("Quavette"));
+    app.setOrganizationName(OrganizationName());
+    app.setApplicationName(ApplicationName());
     app.setApplicationVersion(QStringLiteral(QUAVETTE_VERSION));
     app.setWindowIcon(QIcon(QStringLiteral(":/icons/quavette.svg")));
     app.setQuitOnLastWindowClosed(false);
@@ -19,7 +19,6 @@ int main(int argc, char *argv[])
     // not wait for it.
     PreloadSoundFont();
 
-    SetApplicationTitle(QStringLiteral("Quavette"));
     ApplicationHelpFile = QCoreApplication::applicationDirPath() + QStringLiteral("/Quavette.hlp");
 
     AppWindows windows = CreateAppWindows();

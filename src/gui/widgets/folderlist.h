@@ -29,7 +29,6 @@ public:
 
     // The mount points that can be a root line (the drive list's volumes).
     void setVolumeRoots(const QList<QByteArray> &roots);
-    QList<QByteArray> VolumeRoots() const { return m_roots; }
     QByteArray RootOf(const QByteArray &folder) const;
 
     QByteArray LinePath(int row) const;

@@ -42,12 +42,6 @@ void PlaylistView::mouseDoubleClickEvent(QMouseEvent *event)
     Q_EMIT dblClick();
 }
 
-void PlaylistView::resizeEvent(QResizeEvent *event)
-{
-    QTreeView::resizeEvent(event);
-    Q_EMIT resized();
-}
-
 QItemSelectionModel::SelectionFlags PlaylistView::selectionCommand(const QModelIndex &index, const QEvent *event) const
 {
     // A click on empty space keeps the selection: Qt would clear it on the

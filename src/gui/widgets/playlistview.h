@@ -16,12 +16,10 @@ Q_SIGNALS:
     void mouseDown();
     void keyUp();
     void dblClick();
-    void resized();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index, const QEvent *event = nullptr) const override;
 };

@@ -1,5 +1,6 @@
 // The two languages: every caption of both windows after each command,
 // against this test's own copy of the caption tables.
+#include "gui/captions.h"
 #include "gui/messages.h"
 #include "gui/startup.h"
 #include "gui/mainwindow/tfrm_main.h"
@@ -138,6 +139,12 @@ TEST_F(LanguageTest, EnglishAfterAnEnglishStartChangesPauseAndStopAccelerators)
     w.main->English1->trigger();
     EXPECT_EQ(w.main->Btn_pause->text(), QStringLiteral("Paus&e"));
     EXPECT_EQ(w.main->Btn_Stop->text(), QStringLiteral("&Stop"));
+}
+
+TEST_F(LanguageTest, ATableNameTheWindowLacksIsAnError)
+{
+    QWidget stranger;
+    EXPECT_THROW(ApplyControllerCaptions(stranger, Language::Japanese), std::logic_error);
 }
 
 TEST_F(LanguageTest, AStoredJapaneseChoiceStartsJapaneseAndIsStoredAgain)
