@@ -86,7 +86,9 @@ TFrm_main::TFrm_main(std::unique_ptr<ISequencer> sequencer, QWidget *parent)
 
     Tmr1 = new QTimer(this);
     Tmr1->setObjectName(QStringLiteral("Tmr1"));
-    Tmr1->setInterval(1);
+    // A 1 ms timer ticked at the system tick, about every 16 ms, where this
+    // program was first made.
+    Tmr1->setInterval(16);
     Tmr1->setTimerType(Qt::PreciseTimer);
 
     wireHandlers();

@@ -87,7 +87,7 @@ TEST_F(MainWindowTest, ButtonRowHasItsCaptionsPlacesAndFlags)
         EXPECT_EQ(b->isEnabled(), rows[i].enabled);
     }
     EXPECT_FALSE(w.main->Tmr1->isActive());
-    EXPECT_EQ(w.main->Tmr1->interval(), 1);
+    EXPECT_EQ(w.main->Tmr1->interval(), 16);
     EXPECT_EQ(w.main->Tmr1->timerType(), Qt::PreciseTimer);
 }
 
