@@ -86,8 +86,8 @@ TFrm_main::TFrm_main(std::unique_ptr<ISequencer> sequencer, QWidget *parent)
 
     Tmr1 = new QTimer(this);
     Tmr1->setObjectName(QStringLiteral("Tmr1"));
-    // A 1 ms timer ticked at the system tick, about every 16 ms, where this
-    // program was first made.
+    // Often enough for the position displays, without the thousand wake-ups
+    // a second of a 1 ms timer.
     Tmr1->setInterval(16);
     Tmr1->setTimerType(Qt::PreciseTimer);
 
