@@ -96,15 +96,25 @@ int systemDataLength(std::uint8_t status)
 
 std::optional<MidiFile> MidiFile::load(const std::string &path, std::string *error)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opening a FIFO waits for a writer and opening a device can act on it:
+    // look first, then open without waiting and check again what was opened.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        *error = MidiText::NotReadable;
+        return std::nullopt;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        *error = MidiText::NotRegular;
+        return std::nullopt;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         *error = MidiText::NotReadable;
         return std::nullopt;
     }
-    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        *error = MidiText::NotReadable;
+        *error = MidiText::NotRegular;
         return std::nullopt;
     }
     if (std::uint64_t(st.st_size) > MaxFileSize) {

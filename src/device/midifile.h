@@ -42,6 +42,8 @@ public:
     static constexpr std::size_t MaxFileSize = 16u * 1024u * 1024u;
 
     static std::optional<MidiFile> parse(std::span<const std::uint8_t> bytes, std::string *error);
+    // Refuses what is not a regular file (a FIFO, a device, a folder) before
+    // anything could wait on it.
     static std::optional<MidiFile> load(const std::string &path, std::string *error);
 
     int format() const { return m_format; }
@@ -64,6 +66,7 @@ private:
 
 namespace MidiText {
 inline constexpr const char *NotReadable = "The file could not be read.";
+inline constexpr const char *NotRegular = "The file is not a regular file.";
 inline constexpr const char *TooLarge = "The file is too large to be a MIDI file.";
 inline constexpr const char *NotMidi = "The file is not a MIDI file.";
 inline constexpr const char *Damaged = "The MIDI file is damaged.";

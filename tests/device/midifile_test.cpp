@@ -11,6 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <future>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -141,9 +146,6 @@ TEST(MidiFileLoad, UnreadableAndOversizedFilesAreRefused)
     EXPECT_EQ(error, MidiText::NotReadable);
 
     QTemporaryDir dir;
-    EXPECT_FALSE(MidiFile::load(dir.path().toStdString(), &error));
-    EXPECT_EQ(error, MidiText::NotReadable);
-
     const QString big = dir.filePath(QStringLiteral("big.mid"));
     QFile f(big);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -152,6 +154,28 @@ TEST(MidiFileLoad, UnreadableAndOversizedFilesAreRefused)
     f.close();
     EXPECT_FALSE(MidiFile::load(big.toStdString(), &error));
     EXPECT_EQ(error, MidiText::TooLarge);
+}
+
+TEST(MidiFileLoad, WhatIsNotARegularFileIsRefusedWithoutWaiting)
+{
+    QTemporaryDir dir;
+    const std::string fifo = dir.filePath(QStringLiteral("song.mid")).toStdString();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string &path : {fifo, dir.path().toStdString(), std::string("/dev/null")}) {
+        SCOPED_TRACE(path);
+        auto refusal = std::async(std::launch::async, [path] {
+            std::string error;
+            EXPECT_FALSE(MidiFile::load(path, &error));
+            return error;
+        });
+        if (refusal.wait_for(std::chrono::seconds(10)) == std::future_status::timeout) {
+            ADD_FAILURE() << "the reader waits for a writer";
+            const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK); // lets it go
+            if (writer >= 0)
+                ::close(writer);
+        }
+        EXPECT_EQ(refusal.get(), MidiText::NotRegular);
+    }
 }
 
 TEST(MidiFileShapes, ForeignAndEmptyContentIsRefusedWithItsReason)
