@@ -7,22 +7,20 @@
 
 namespace {
 
-std::vector<MidiEvent> tempoEventsOf(const std::vector<const MidiTrack *> &tracks)
+TempoMap tempoMapOf(const MidiDivision &division, const std::vector<const MidiTrack *> &tracks)
 {
-    std::vector<MidiEvent> tempi;
+    TempoMap map(division);
     for (const MidiTrack *t : tracks)
         for (const MidiEvent &e : t->events)
             if (e.kind == MidiEvent::Tempo)
-                tempi.push_back(e);
-    std::stable_sort(tempi.begin(), tempi.end(),
-                     [](const MidiEvent &a, const MidiEvent &b) { return a.tick < b.tick; });
-    return tempi;
+                map.add(e.tick, e.value);
+    map.compile();
+    return map;
 }
 
-std::int64_t addSaturated(std::int64_t a, std::int64_t b)
+std::uint64_t addCapped(std::uint64_t a, std::uint64_t b)
 {
-    return a > std::numeric_limits<std::int64_t>::max() - b ? std::numeric_limits<std::int64_t>::max()
-                                                             : a + b;
+    return std::min(TempoMap::Cap, a + b); // both at most Cap: no overflow
 }
 
 } // namespace
@@ -60,17 +58,21 @@ std::optional<Song> Song::fromFile(const MidiFile &file, std::string *error)
         total += t.events.size();
     song.m_events.reserve(total);
 
-    std::int64_t offset = 0;
+    // Times are summed exactly and rounded once, so that a song of thousands
+    // of short sequences is exact to the millisecond.
+    std::uint64_t offset = 0;
+    std::uint64_t denominator = 1;
     for (const auto &sequence : sequences) {
-        const TempoMap map(file.division(), tempoEventsOf(sequence));
+        const TempoMap map = tempoMapOf(file.division(), sequence);
+        denominator = map.denominator();
         const std::size_t first = song.m_events.size();
-        std::int64_t end = 0;
+        std::uint64_t end = 0;
         for (const MidiTrack *t : sequence) {
             for (const MidiEvent &e : t->events) {
                 if (e.kind == MidiEvent::Tempo)
                     continue;
                 SongEvent s;
-                s.us = addSaturated(offset, map.microseconds(e.tick));
+                s.us = std::int64_t(addCapped(offset, map.time(e.tick)) / denominator);
                 s.kind = e.kind;
                 s.status = e.status;
                 s.data1 = e.data1;
@@ -79,26 +81,27 @@ std::optional<Song> Song::fromFile(const MidiFile &file, std::string *error)
                 s.size = e.size;
                 song.m_events.push_back(s);
             }
-            end = std::max(end, map.microseconds(t->endTick));
+            end = std::max(end, map.time(t->endTick));
         }
         // Tracks are appended in file order, so a stable sort keeps events of
         // equal time in track order and in their order within a track.
         std::stable_sort(song.m_events.begin() + std::ptrdiff_t(first), song.m_events.end(),
                          [](const SongEvent &a, const SongEvent &b) { return a.us < b.us; });
-        offset = addSaturated(offset, end);
+        offset = addCapped(offset, end);
     }
 
-    song.m_lengthUs = offset;
+    const std::uint64_t lengthUs = offset / denominator;
     // Positions are int milliseconds; longer songs cannot be shown or sought.
-    if (offset >= std::int64_t(std::numeric_limits<int>::max() - 1) * 1000) {
+    if (lengthUs >= std::uint64_t(std::numeric_limits<int>::max() - 1) * 1000) {
         *error = MidiText::TooLong;
         return std::nullopt;
     }
-    const std::int64_t ms = (offset + 500) / 1000;
-    if (ms <= 0) {
+    const std::uint64_t ms = (offset + denominator * 500) / (denominator * 1000);
+    if (ms == 0) {
         *error = MidiText::NoMusic;
         return std::nullopt;
     }
+    song.m_lengthUs = std::int64_t(lengthUs);
     song.m_lengthMs = int(ms);
     return song;
 }

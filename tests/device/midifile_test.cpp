@@ -363,6 +363,30 @@ TEST(Song, FormatTwoPlaysItsSequencesOneAfterAnother)
     EXPECT_EQ(secondSequence, (std::vector<std::int64_t>{250000, 750000}));
 }
 
+TEST(Song, ManySequencesAddUpExactly)
+{
+    struct Case {
+        const char *division;
+        int bits;
+        std::size_t sequences; // of one tick each
+        std::int64_t exactUs;  // of them all, rounded down
+    } cases[] = {
+        {"960 PPQ at 120 BPM: a tick is 520.83 µs", 960, 10000, 10000LL * 500000 / 960},
+        {"25 fps × 3: a tick is 13,333.33 µs", 0xE703, 3000, 3000LL * 1000000 / 75},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.division);
+        TrackBuilder tick;
+        tick.at(0, {0x90, 60, 100}).at(1, {0x80, 60, 0}).end(0);
+        const std::vector<TrackBuilder> sequences(c.sequences, tick);
+        std::string error;
+        const auto song = ReadSong(Smf(2, c.bits, sequences), &error);
+        ASSERT_TRUE(song) << error;
+        EXPECT_EQ(song->lengthMs(), (c.exactUs + 500) / 1000);
+        EXPECT_EQ(song->events().back().us, c.exactUs);
+    }
+}
+
 TEST(Song, EventsOfEqualTimeKeepTrackOrder)
 {
     TrackBuilder a, b;
