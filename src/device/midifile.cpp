@@ -11,6 +11,9 @@ namespace {
 
 using Bytes = std::span<const std::uint8_t>;
 
+// Positions in a file are kept in 32 bits.
+static_assert(MidiFile::MaxFileSize < (std::size_t(1) << 32));
+
 // How far into a file the header is looked for: some files carry a few bytes
 // of junk (a MacBinary header, a stray BOM) before it.
 constexpr std::size_t HeaderSearchLimit = 1024;
@@ -92,7 +95,218 @@ int systemDataLength(std::uint8_t status)
     }
 }
 
+// One event as it stands in a track, from its status byte (or its first data
+// byte under running status) on.
+struct RawEvent {
+    std::uint8_t status = 0;
+    std::uint8_t metaType = 0;
+    Bytes data; // channel: its data bytes; meta, F0 and F7: the payload
+};
+
+// False where the bytes form no event: the rest of the track is unreadable.
+bool readRaw(Bytes b, std::size_t &pos, std::uint8_t &running, RawEvent &raw)
+{
+    if (pos >= b.size())
+        return false;
+    std::uint8_t status = b[pos];
+    if (status & 0x80)
+        ++pos;
+    else if (running)
+        status = running;
+    else
+        return false; // a data byte with no status to run on
+    raw.status = status;
+    if (status < 0xF0) {
+        const std::size_t n = std::size_t(channelDataLength(status));
+        if (pos + n > b.size() || b[pos] >= 0x80 || (n == 2 && b[pos + 1] >= 0x80))
+            return false;
+        raw.data = b.subspan(pos, n);
+        pos += n;
+        running = status;
+        return true;
+    }
+    if (status == 0xFF) {
+        if (pos >= b.size())
+            return false;
+        raw.metaType = b[pos++];
+    }
+    if (status == 0xFF || status == 0xF0 || status == 0xF7) {
+        std::uint32_t length = 0;
+        if (!readVlq(b, pos, length) || length > b.size() - pos)
+            return false;
+        raw.data = b.subspan(pos, length);
+        pos += length;
+        return true;
+    }
+    const std::size_t n = std::size_t(systemDataLength(status));
+    if (pos + n > b.size())
+        return false;
+    raw.data = b.subspan(pos, n);
+    pos += n;
+    return true;
+}
+
+bool isTerminated(Bytes data)
+{
+    return !data.empty() && data.back() == 0xF7;
+}
+
+MidiTrackReader::Step takeSysEx(Bytes payload, MidiEvent &e, std::vector<std::uint8_t> &sysEx)
+{
+    if (payload.empty())
+        return MidiTrackReader::Step::Nothing;
+    sysEx.insert(sysEx.end(), payload.begin(), payload.end());
+    e.kind = MidiEvent::SysEx;
+    e.size = std::uint32_t(payload.size());
+    return MidiTrackReader::Step::Event;
+}
+
+// An F7 event with no sysex waiting for its continuation: raw bytes to send
+// as they stand. Only what forms whole messages is kept.
+MidiTrackReader::Step takeEscaped(Bytes bytes, MidiEvent &e, std::vector<std::uint8_t> &sysEx)
+{
+    if (bytes.empty())
+        return MidiTrackReader::Step::Nothing;
+    const std::uint8_t status = bytes[0];
+    if (status == 0xF0) {
+        Bytes payload = bytes.subspan(1);
+        if (isTerminated(payload))
+            payload = payload.first(payload.size() - 1);
+        return takeSysEx(payload, e, sysEx);
+    }
+    if (status < 0x80 || status >= 0xF0)
+        return MidiTrackReader::Step::Nothing;
+    const std::size_t n = std::size_t(channelDataLength(status));
+    if (bytes.size() < 1 + n || bytes[1] >= 0x80 || (n == 2 && bytes[2] >= 0x80))
+        return MidiTrackReader::Step::Nothing;
+    e.status = status;
+    e.data1 = bytes[1];
+    e.data2 = n == 2 ? bytes[2] : 0;
+    return MidiTrackReader::Step::Event;
+}
+
 } // namespace
+
+MidiTrackReader::MidiTrackReader(Bytes bytes, std::uint32_t begin, std::uint32_t end)
+    : m_pos(begin)
+    , m_end(end)
+    , m_ended(false)
+{
+    advance(bytes);
+}
+
+void MidiTrackReader::advance(Bytes bytes)
+{
+    const Bytes b = bytes.first(m_end);
+    std::size_t pos = m_pos;
+    std::uint32_t delta = 0;
+    if (!readVlq(b, pos, delta) || pos >= b.size()) {
+        m_ended = true;
+        return;
+    }
+    m_pos = std::uint32_t(pos);
+    m_nextTick = m_tick + delta;
+}
+
+MidiTrackReader::Step MidiTrackReader::read(Bytes bytes, MidiEvent &e, std::vector<std::uint8_t> &sysEx)
+{
+    if (m_ended)
+        return Step::End;
+    const Bytes b = bytes.first(m_end);
+    const std::uint32_t at = m_pos;
+    const std::uint8_t running = m_running;
+    std::size_t pos = m_pos;
+    RawEvent raw;
+    if (!readRaw(b, pos, m_running, raw)) {
+        m_ended = true;
+        return Step::End;
+    }
+    e = MidiEvent{};
+    e.tick = m_nextTick;
+    Step step = Step::Nothing;
+    if (raw.status < 0xF0) {
+        e.status = raw.status;
+        e.data1 = raw.data[0];
+        e.data2 = raw.data.size() > 1 ? raw.data[1] : 0;
+        step = Step::Event;
+    } else if (raw.status == 0xFF) {
+        if (raw.metaType == 0x2F) {
+            m_tick = m_nextTick;
+            m_ended = true;
+            return Step::End;
+        }
+        if (raw.metaType == 0x51 && raw.data.size() >= 3) {
+            e.tempo = std::uint32_t(raw.data[0]) << 16 | raw.data[1] << 8 | raw.data[2];
+            if (e.tempo > 0) {
+                e.kind = MidiEvent::Tempo;
+                step = Step::Event;
+            }
+        }
+    } else if (raw.status == 0xF0) {
+        // A later F0 drops an earlier one still waiting for its end.
+        m_sysExOpen = !isTerminated(raw.data);
+        if (m_sysExOpen) {
+            m_sysExStart = at;
+            m_sysExRunning = running;
+        } else {
+            step = takeSysEx(raw.data.first(raw.data.size() - 1), e, sysEx);
+        }
+    } else if (raw.status == 0xF7) {
+        if (!m_sysExOpen) {
+            step = takeEscaped(raw.data, e, sysEx);
+        } else if (isTerminated(raw.data)) {
+            m_sysExOpen = false;
+            const std::size_t before = sysEx.size();
+            appendPackets(bytes, std::uint32_t(pos), sysEx);
+            if (sysEx.size() > before) {
+                e.kind = MidiEvent::SysEx;
+                e.size = std::uint32_t(sysEx.size() - before);
+                step = Step::Event;
+            }
+        }
+    }
+    m_tick = m_nextTick;
+    m_pos = std::uint32_t(pos);
+    advance(bytes);
+    return step;
+}
+
+bool MidiTrackReader::next(Bytes bytes, MidiEvent &e, std::vector<std::uint8_t> &sysEx)
+{
+    for (;;) {
+        switch (read(bytes, e, sysEx)) {
+        case Step::Event:
+            return true;
+        case Step::End:
+            return false;
+        case Step::Nothing:
+            break;
+        }
+    }
+}
+
+// A sysex split into packets is read again from its F0 when its last packet
+// arrives, rather than kept aside per track while the tracks are merged: the
+// payload is the data of the F0 and of every F7 packet up to `to`, without
+// the final F7.
+void MidiTrackReader::appendPackets(Bytes bytes, std::uint32_t to, std::vector<std::uint8_t> &sysEx) const
+{
+    const Bytes b = bytes.first(m_end);
+    std::size_t pos = m_sysExStart;
+    std::uint8_t running = m_sysExRunning;
+    bool first = true;
+    while (pos < to) {
+        std::uint32_t delta = 0;
+        RawEvent raw;
+        if ((!first && !readVlq(b, pos, delta)) || !readRaw(b, pos, running, raw))
+            return; // cannot happen: these bytes were read once already
+        first = false;
+        if (raw.status == 0xF0 || raw.status == 0xF7) {
+            const Bytes data = pos >= to ? raw.data.first(raw.data.size() - 1) : raw.data;
+            sysEx.insert(sysEx.end(), data.begin(), data.end());
+        }
+    }
+}
 
 std::optional<MidiFile> MidiFile::load(const std::string &path, std::string *error)
 {
@@ -137,7 +351,7 @@ std::optional<MidiFile> MidiFile::load(const std::string &path, std::string *err
     }
     ::close(fd);
     bytes.resize(done);
-    return parse(bytes, error);
+    return take(std::move(bytes), error);
 }
 
 std::optional<MidiFile> MidiFile::parse(Bytes bytes, std::string *error)
@@ -146,8 +360,20 @@ std::optional<MidiFile> MidiFile::parse(Bytes bytes, std::string *error)
         *error = MidiText::TooLarge;
         return std::nullopt;
     }
+    return take(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), error);
+}
+
+std::optional<MidiFile> MidiFile::take(std::vector<std::uint8_t> all, std::string *error)
+{
+    if (all.size() > MaxFileSize) {
+        *error = MidiText::TooLarge;
+        return std::nullopt;
+    }
+    Bytes bytes = all;
     if (const auto data = rmidData(bytes))
         bytes = *data;
+    // Chunks are recorded as positions in `all`.
+    const auto origin = std::uint32_t(bytes.data() - all.data());
 
     std::size_t header = 0;
     const std::size_t searchEnd = std::min(bytes.size(), HeaderSearchLimit);
@@ -209,7 +435,7 @@ std::optional<MidiFile> MidiFile::parse(Bytes bytes, std::string *error)
         const std::size_t start = pos + 8;
         const std::size_t avail = std::min<std::size_t>(length, bytes.size() - start);
         if (hasId(bytes, pos, "MTrk"))
-            file.readTrack(bytes.subspan(start, avail));
+            file.m_tracks.push_back({origin + std::uint32_t(start), origin + std::uint32_t(start + avail)});
         if (avail < length)
             break; // a truncated last chunk
         pos = start + length;
@@ -219,138 +445,12 @@ std::optional<MidiFile> MidiFile::parse(Bytes bytes, std::string *error)
         *error = MidiText::NoMusic;
         return std::nullopt;
     }
-    file.m_pendingSysEx.clear();
-    file.m_pendingSysEx.shrink_to_fit();
+    file.m_bytes = std::move(all);
     return file;
 }
 
-void MidiFile::addSysEx(MidiTrack &track, std::uint64_t tick, Bytes payload)
+MidiTrackReader MidiFile::track(std::size_t index) const
 {
-    if (payload.empty())
-        return;
-    MidiEvent e;
-    e.tick = tick;
-    e.kind = MidiEvent::SysEx;
-    e.value = std::uint32_t(m_sysEx.size());
-    e.size = std::uint32_t(payload.size());
-    m_sysEx.insert(m_sysEx.end(), payload.begin(), payload.end());
-    track.events.push_back(e);
-}
-
-// An F7 event with no sysex waiting for its continuation: raw bytes to send
-// as they stand. Only what forms whole messages is kept.
-void MidiFile::addEscaped(MidiTrack &track, std::uint64_t tick, Bytes bytes)
-{
-    if (bytes.empty())
-        return;
-    const std::uint8_t status = bytes[0];
-    if (status == 0xF0) {
-        Bytes payload = bytes.subspan(1);
-        if (!payload.empty() && payload.back() == 0xF7)
-            payload = payload.first(payload.size() - 1);
-        addSysEx(track, tick, payload);
-        return;
-    }
-    if (status < 0x80 || status >= 0xF0)
-        return;
-    const std::size_t n = std::size_t(channelDataLength(status));
-    if (bytes.size() < 1 + n || bytes[1] >= 0x80 || (n == 2 && bytes[2] >= 0x80))
-        return;
-    MidiEvent e;
-    e.tick = tick;
-    e.status = status;
-    e.data1 = bytes[1];
-    e.data2 = n == 2 ? bytes[2] : 0;
-    track.events.push_back(e);
-}
-
-void MidiFile::readTrack(Bytes b)
-{
-    MidiTrack track;
-    std::uint64_t tick = 0;
-    std::uint64_t lastComplete = 0;
-    bool ended = false;
-    std::uint8_t running = 0;
-    m_sysExOpen = false;
-    m_pendingSysEx.clear();
-    std::size_t pos = 0;
-
-    while (pos < b.size() && !ended) {
-        std::uint32_t delta = 0;
-        if (!readVlq(b, pos, delta) || pos >= b.size())
-            break;
-        std::uint8_t status = b[pos];
-        if (status & 0x80) {
-            ++pos;
-        } else if (running) {
-            status = running;
-        } else {
-            break; // a data byte with no status to run on: the rest is unreadable
-        }
-        const std::uint64_t at = tick + delta;
-
-        if (status < 0xF0) {
-            const std::size_t n = std::size_t(channelDataLength(status));
-            if (pos + n > b.size() || b[pos] >= 0x80 || (n == 2 && b[pos + 1] >= 0x80))
-                break;
-            MidiEvent e;
-            e.tick = at;
-            e.status = status;
-            e.data1 = b[pos];
-            e.data2 = n == 2 ? b[pos + 1] : 0;
-            track.events.push_back(e);
-            pos += n;
-            running = status;
-        } else if (status == 0xFF) {
-            if (pos >= b.size())
-                break;
-            const std::uint8_t type = b[pos++];
-            std::uint32_t length = 0;
-            if (!readVlq(b, pos, length) || length > b.size() - pos)
-                break;
-            if (type == 0x2F) {
-                ended = true;
-            } else if (type == 0x51 && length >= 3) {
-                const std::uint32_t tempo = std::uint32_t(b[pos]) << 16 | b[pos + 1] << 8 | b[pos + 2];
-                if (tempo > 0) {
-                    MidiEvent e;
-                    e.tick = at;
-                    e.kind = MidiEvent::Tempo;
-                    e.value = tempo;
-                    track.events.push_back(e);
-                }
-            }
-            pos += length;
-        } else if (status == 0xF0 || status == 0xF7) {
-            std::uint32_t length = 0;
-            if (!readVlq(b, pos, length) || length > b.size() - pos)
-                break;
-            const Bytes data = b.subspan(pos, length);
-            pos += length;
-            const bool terminated = !data.empty() && data.back() == 0xF7;
-            if (status == 0xF0) {
-                m_pendingSysEx.assign(data.begin(), data.end());
-                m_sysExOpen = !terminated;
-            } else if (m_sysExOpen) {
-                m_pendingSysEx.insert(m_pendingSysEx.end(), data.begin(), data.end());
-                m_sysExOpen = !terminated;
-            } else {
-                addEscaped(track, at, data);
-            }
-            if ((status == 0xF0 || !m_pendingSysEx.empty()) && !m_sysExOpen && terminated) {
-                addSysEx(track, at, Bytes(m_pendingSysEx).first(m_pendingSysEx.size() - 1));
-                m_pendingSysEx.clear();
-            }
-        } else {
-            const std::size_t n = std::size_t(systemDataLength(status));
-            if (pos + n > b.size())
-                break;
-            pos += n;
-        }
-        tick = at;
-        lastComplete = at;
-    }
-
-    track.endTick = lastComplete;
-    m_tracks.push_back(std::move(track));
+    const Chunk &c = m_tracks.at(index);
+    return MidiTrackReader(m_bytes, c.begin, c.end);
 }

@@ -1,6 +1,8 @@
-// Standard MIDI File and RIFF RMID reader: turns a file's bytes into tracks
-// of timed events, strict where safety needs it and lenient where real files
-// need it. Pure C++, no Qt, so that the fuzzer and the tool link it alone.
+// Standard MIDI File and RIFF RMID reader, strict where safety needs it and
+// lenient where real files need it. The file's bytes are kept as they are;
+// tracks are read event by event, so that a song of millions of events is
+// never held as lists of them. Pure C++, no Qt, so that the fuzzer and the
+// tool link it alone.
 #pragma once
 
 #include <cstddef>
@@ -18,13 +20,8 @@ struct MidiEvent {
     std::uint8_t status = 0; // Channel: 0x80..0xEF
     std::uint8_t data1 = 0;
     std::uint8_t data2 = 0;
-    std::uint32_t value = 0; // Tempo: microseconds per quarter; SysEx: offset in sysExData
+    std::uint32_t tempo = 0; // Tempo: microseconds per quarter
     std::uint32_t size = 0;  // SysEx: payload bytes, without the F0 and F7 framing
-};
-
-struct MidiTrack {
-    std::vector<MidiEvent> events; // in tick order
-    std::uint64_t endTick = 0;     // End-of-Track, or the last complete event
 };
 
 struct MidiDivision {
@@ -32,6 +29,48 @@ struct MidiDivision {
     int ticksPerQuarter = 0; // PPQ
     int framesPerSecond = 0; // SMPTE: 24, 25, 29 (29.97 drop-frame) or 30
     int ticksPerFrame = 0;   // SMPTE
+};
+
+// A position in one track. Small and plain, so that a song of thousands of
+// tracks can keep one per track while they are merged into one time line.
+class MidiTrackReader
+{
+public:
+    using Bytes = std::span<const std::uint8_t>;
+    enum class Step { Event, Nothing, End };
+
+    MidiTrackReader() = default;
+    // The track is bytes[begin, end) of the file's bytes.
+    MidiTrackReader(Bytes bytes, std::uint32_t begin, std::uint32_t end);
+
+    // Reads the next event of the track in `bytes` (the same bytes as given
+    // to the constructor). Event: `event` holds it, and a sysex's payload has
+    // been appended to `sysEx`. Nothing: what was read plays no part (a meta
+    // event, a system message, an escape that forms no message). End: the
+    // track is over (its End-of-Track, its chunk's end, or bytes that cannot
+    // be read), and every later call says so too.
+    Step read(Bytes bytes, MidiEvent &event, std::vector<std::uint8_t> &sysEx);
+    // Reads on to the next event; false at the end of the track.
+    bool next(Bytes bytes, MidiEvent &event, std::vector<std::uint8_t> &sysEx);
+
+    bool atEnd() const { return m_ended; }
+    // Before the end: the tick of what read() reads next. At the end: the
+    // track's length, its End-of-Track or its last complete event.
+    std::uint64_t tick() const { return m_ended ? m_tick : m_nextTick; }
+
+private:
+    void advance(Bytes bytes); // reads the delta time of the next event
+    void appendPackets(Bytes bytes, std::uint32_t to, std::vector<std::uint8_t> &sysEx) const;
+
+    std::uint64_t m_tick = 0;     // the last complete event
+    std::uint64_t m_nextTick = 0; // the event at m_pos
+    std::uint32_t m_pos = 0;      // its status byte (or first data byte)
+    std::uint32_t m_end = 0;
+    std::uint32_t m_sysExStart = 0; // the F0 of a sysex split into F7 packets
+    std::uint8_t m_running = 0;
+    std::uint8_t m_sysExRunning = 0; // running status at that F0
+    bool m_sysExOpen = false;
+    bool m_ended = true;
 };
 
 class MidiFile
@@ -48,20 +87,24 @@ public:
 
     int format() const { return m_format; }
     const MidiDivision &division() const { return m_division; }
-    const std::vector<MidiTrack> &tracks() const { return m_tracks; }
-    const std::vector<std::uint8_t> &sysExData() const { return m_sysEx; }
+    std::size_t trackCount() const { return m_tracks.size(); }
+    // The bytes that every reader of this file reads from.
+    std::span<const std::uint8_t> bytes() const { return m_bytes; }
+    // A reader at the start of track `index`, in file order.
+    MidiTrackReader track(std::size_t index) const;
 
 private:
-    void readTrack(std::span<const std::uint8_t> chunk);
-    void addSysEx(MidiTrack &track, std::uint64_t tick, std::span<const std::uint8_t> payload);
-    void addEscaped(MidiTrack &track, std::uint64_t tick, std::span<const std::uint8_t> bytes);
+    struct Chunk {
+        std::uint32_t begin;
+        std::uint32_t end;
+    };
+
+    static std::optional<MidiFile> take(std::vector<std::uint8_t> bytes, std::string *error);
 
     int m_format = 0;
     MidiDivision m_division;
-    std::vector<MidiTrack> m_tracks;
-    std::vector<std::uint8_t> m_sysEx;
-    std::vector<std::uint8_t> m_pendingSysEx; // a sysex split into F7 packets
-    bool m_sysExOpen = false;
+    std::vector<std::uint8_t> m_bytes;
+    std::vector<Chunk> m_tracks;
 };
 
 namespace MidiText {

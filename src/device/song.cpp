@@ -4,18 +4,57 @@
 
 #include <algorithm>
 #include <limits>
+#include <numeric>
 
 namespace {
 
-TempoMap tempoMapOf(const MidiDivision &division, const std::vector<const MidiTrack *> &tracks)
+// Longer songs cannot be shown or sought: positions are int milliseconds.
+constexpr std::uint64_t LongestUs = std::uint64_t(std::numeric_limits<int>::max() - 1) * 1000;
+
+struct Contents {
+    std::size_t events = 0; // channel messages and sysex
+    std::size_t sysExCount = 0;
+    std::size_t sysExBytes = 0;
+    std::size_t tempi = 0;
+    std::uint64_t endTick = 0; // the latest End-of-Track
+};
+
+// One sequence: tracks [first, last) played together on one tempo map.
+struct Sequence {
+    Contents contents;
+    TempoMap map;
+};
+
+Sequence describe(const MidiFile &file, std::size_t first, std::size_t last, std::vector<std::uint8_t> &scratch)
 {
-    TempoMap map(division);
-    for (const MidiTrack *t : tracks)
-        for (const MidiEvent &e : t->events)
-            if (e.kind == MidiEvent::Tempo)
-                map.add(e.tick, e.value);
+    const auto bytes = file.bytes();
+    Contents c;
+    MidiEvent e;
+    for (std::size_t t = first; t < last; ++t) {
+        MidiTrackReader reader = file.track(t);
+        while (reader.next(bytes, e, scratch)) {
+            c.events += e.kind != MidiEvent::Tempo;
+            c.tempi += e.kind == MidiEvent::Tempo;
+            c.sysExCount += e.kind == MidiEvent::SysEx;
+            c.sysExBytes += e.size;
+            scratch.clear();
+        }
+        c.endTick = std::max(c.endTick, reader.tick());
+    }
+    TempoMap map(file.division());
+    if (c.tempi > 0 && !file.division().smpte) {
+        map.reserve(c.tempi);
+        for (std::size_t t = first; t < last; ++t) {
+            MidiTrackReader reader = file.track(t);
+            while (reader.next(bytes, e, scratch)) {
+                if (e.kind == MidiEvent::Tempo)
+                    map.add(e.tick, e.tempo);
+                scratch.clear();
+            }
+        }
+    }
     map.compile();
-    return map;
+    return {c, std::move(map)};
 }
 
 std::uint64_t addCapped(std::uint64_t a, std::uint64_t b)
@@ -25,6 +64,10 @@ std::uint64_t addCapped(std::uint64_t a, std::uint64_t b)
 
 } // namespace
 
+static_assert(LongestUs < std::uint64_t(1) << (64 - 23), "microseconds fit the packed time");
+// A sysex takes at least five bytes of a file (delta, F0, length, data, F7).
+static_assert(MidiFile::MaxFileSize / 5 < (std::size_t(1) << 22), "every sysex has a number");
+
 std::optional<Song> Song::load(const std::string &path, std::string *error)
 {
     const auto file = MidiFile::load(path, error);
@@ -33,75 +76,119 @@ std::optional<Song> Song::load(const std::string &path, std::string *error)
     return fromFile(*file, error);
 }
 
+// Two passes over the file's bytes: the first learns how many events there
+// are and how long the song lasts, so that a song refused takes no memory
+// and one accepted is stored at its exact size; the second stores them.
 std::optional<Song> Song::fromFile(const MidiFile &file, std::string *error)
 {
     Song song;
     song.m_format = file.format();
-    song.m_trackCount = int(file.tracks().size());
-    song.m_sysEx = file.sysExData();
+    song.m_trackCount = int(file.trackCount());
 
     // Format 2 plays its sequences one after another, each on its own tempo
     // map; every other format (an unknown one too) plays its tracks together
     // on one map made of the tempo events of all of them.
-    std::vector<std::vector<const MidiTrack *>> sequences;
-    if (file.format() == 2) {
-        for (const MidiTrack &t : file.tracks())
-            sequences.push_back({&t});
-    } else {
-        sequences.emplace_back();
-        for (const MidiTrack &t : file.tracks())
-            sequences.back().push_back(&t);
-    }
+    const bool sequential = file.format() == 2;
+    const std::size_t sequences = sequential ? file.trackCount() : 1;
+    const auto first = [&](std::size_t s) { return sequential ? s : 0; };
+    const auto last = [&](std::size_t s) { return sequential ? s + 1 : file.trackCount(); };
 
-    std::size_t total = 0;
-    for (const MidiTrack &t : file.tracks())
-        total += t.events.size();
-    song.m_events.reserve(total);
-
-    // Times are summed exactly and rounded once, so that a song of thousands
-    // of short sequences is exact to the millisecond.
-    std::uint64_t offset = 0;
+    std::vector<std::uint8_t> scratch;
+    Contents total;
+    std::uint64_t length = 0;
     std::uint64_t denominator = 1;
-    for (const auto &sequence : sequences) {
-        const TempoMap map = tempoMapOf(file.division(), sequence);
-        denominator = map.denominator();
-        const std::size_t first = song.m_events.size();
-        std::uint64_t end = 0;
-        for (const MidiTrack *t : sequence) {
-            for (const MidiEvent &e : t->events) {
-                if (e.kind == MidiEvent::Tempo)
-                    continue;
-                SongEvent s;
-                s.us = std::int64_t(addCapped(offset, map.time(e.tick)) / denominator);
-                s.kind = e.kind;
-                s.status = e.status;
-                s.data1 = e.data1;
-                s.data2 = e.data2;
-                s.offset = e.value;
-                s.size = e.size;
-                song.m_events.push_back(s);
-            }
-            end = std::max(end, map.time(t->endTick));
-        }
-        // Tracks are appended in file order, so a stable sort keeps events of
-        // equal time in track order and in their order within a track.
-        std::stable_sort(song.m_events.begin() + std::ptrdiff_t(first), song.m_events.end(),
-                         [](const SongEvent &a, const SongEvent &b) { return a.us < b.us; });
-        offset = addCapped(offset, end);
+    std::optional<Sequence> only;
+    for (std::size_t s = 0; s < sequences; ++s) {
+        Sequence sequence = describe(file, first(s), last(s), scratch);
+        total.events += sequence.contents.events;
+        total.sysExCount += sequence.contents.sysExCount;
+        total.sysExBytes += sequence.contents.sysExBytes;
+        length = addCapped(length, sequence.map.time(sequence.contents.endTick));
+        denominator = sequence.map.denominator();
+        if (sequences == 1)
+            only.emplace(std::move(sequence));
     }
+    scratch = {};
 
-    const std::uint64_t lengthUs = offset / denominator;
-    // Positions are int milliseconds; longer songs cannot be shown or sought.
-    if (lengthUs >= std::uint64_t(std::numeric_limits<int>::max() - 1) * 1000) {
+    const std::uint64_t lengthUs = length / denominator;
+    if (lengthUs >= LongestUs) {
         *error = MidiText::TooLong;
         return std::nullopt;
     }
-    const std::uint64_t ms = (offset + denominator * 500) / (denominator * 1000);
+    const std::uint64_t ms = (length + denominator * 500) / (denominator * 1000);
     if (ms == 0) {
         *error = MidiText::NoMusic;
         return std::nullopt;
     }
     song.m_lengthUs = std::int64_t(lengthUs);
     song.m_lengthMs = int(ms);
+
+    song.m_events.reserve(total.events);
+    song.m_sysEx.reserve(total.sysExBytes);
+    song.m_sysExStart.reserve(total.sysExCount + 1);
+    song.m_sysExStart.push_back(0);
+    std::uint64_t offset = 0;
+    for (std::size_t s = 0; s < sequences; ++s) {
+        const Sequence sequence = only ? std::move(*only) : describe(file, first(s), last(s), scratch);
+        song.readSequence(file, first(s), last(s), sequence.map, offset);
+        offset = addCapped(offset, sequence.map.time(sequence.contents.endTick));
+    }
     return song;
+}
+
+// Reads the tracks together, always on in the one whose next event comes
+// first (the earlier track on a tie), so that events come out in play order
+// with no list to sort: equal times keep track order, and file order within
+// a track.
+void Song::readSequence(const MidiFile &file, std::size_t first, std::size_t last, const TempoMap &map,
+                        std::uint64_t offset)
+{
+    const auto bytes = file.bytes();
+    const std::uint64_t denominator = map.denominator();
+    std::vector<MidiTrackReader> readers;
+    readers.reserve(last - first);
+    for (std::size_t t = first; t < last; ++t) {
+        const MidiTrackReader reader = file.track(t);
+        if (!reader.atEnd())
+            readers.push_back(reader);
+    }
+    std::vector<std::uint32_t> heap(readers.size());
+    std::iota(heap.begin(), heap.end(), 0u);
+    const auto later = [&](std::uint32_t a, std::uint32_t b) {
+        const std::uint64_t ta = readers[a].tick(), tb = readers[b].tick();
+        return ta != tb ? ta > tb : a > b;
+    };
+    std::make_heap(heap.begin(), heap.end(), later); // front: the earliest
+
+    MidiEvent e;
+    while (!heap.empty()) {
+        std::pop_heap(heap.begin(), heap.end(), later);
+        const std::uint32_t i = heap.back();
+        heap.pop_back();
+        MidiTrackReader &reader = readers[i];
+        for (;;) {
+            if (reader.read(bytes, e, m_sysEx) == MidiTrackReader::Step::Event && e.kind != MidiEvent::Tempo)
+                append(addCapped(offset, map.time(e.tick)) / denominator, e);
+            if (reader.atEnd())
+                break;
+            if (!heap.empty() && later(i, heap.front())) {
+                heap.push_back(i);
+                std::push_heap(heap.begin(), heap.end(), later);
+                break;
+            }
+        }
+    }
+}
+
+void Song::append(std::uint64_t us, const MidiEvent &e)
+{
+    std::uint64_t packed = us << TimeShift;
+    if (e.kind == MidiEvent::SysEx) {
+        // The reader has just appended its payload to m_sysEx.
+        packed |= SysExFlag | (m_sysExStart.size() - 1);
+        m_sysExStart.push_back(std::uint32_t(m_sysEx.size()));
+    } else {
+        packed |= std::uint64_t(e.status & 0x7F) << 14 | std::uint64_t(e.data1) << 7 | e.data2;
+    }
+    m_events.push_back(packed);
 }

@@ -6,14 +6,19 @@
 #include "smfbuilder.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <fstream>
+#include <functional>
 #include <future>
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,6 +43,23 @@ int LengthOf(const Bytes &bytes)
     const auto song = ReadSong(bytes, &error);
     EXPECT_TRUE(song.has_value()) << error;
     return song ? song->lengthMs() : -1;
+}
+
+struct TrackContents {
+    std::vector<MidiEvent> events;
+    Bytes sysEx; // the payloads one after another
+    std::uint64_t endTick = 0;
+};
+
+TrackContents ReadTrack(const MidiFile &file, std::size_t index)
+{
+    TrackContents t;
+    MidiTrackReader reader = file.track(index);
+    MidiEvent e;
+    while (reader.next(file.bytes(), e, t.sysEx))
+        t.events.push_back(e);
+    t.endTick = reader.tick();
+    return t;
 }
 
 Bytes ReadAll(const char *name)
@@ -260,24 +282,28 @@ TEST(MidiFileEvents, RunningStatusSysexPacketsAndEscapes)
     std::string error;
     const auto file = MidiFile::parse(Smf(0, 96, {t}), &error);
     ASSERT_TRUE(file) << error;
-    const auto &events = file->tracks().at(0).events;
+    const TrackContents track = ReadTrack(*file, 0);
     std::vector<std::uint8_t> notes;
     std::vector<Bytes> sysex;
     bool escapedController = false;
-    for (const MidiEvent &e : events) {
-        if (e.kind == MidiEvent::SysEx)
-            sysex.emplace_back(file->sysExData().begin() + e.value, file->sysExData().begin() + e.value + e.size);
-        else if (e.kind == MidiEvent::Channel && e.status == 0x90)
+    std::size_t payload = 0;
+    for (const MidiEvent &e : track.events) {
+        if (e.kind == MidiEvent::SysEx) {
+            sysex.emplace_back(track.sysEx.begin() + std::ptrdiff_t(payload),
+                               track.sysEx.begin() + std::ptrdiff_t(payload + e.size));
+            payload += e.size;
+        } else if (e.kind == MidiEvent::Channel && e.status == 0x90) {
             notes.push_back(e.data1);
-        else if (e.kind == MidiEvent::Channel && e.status == 0xB3 && e.data1 == 7 && e.data2 == 0x40)
+        } else if (e.kind == MidiEvent::Channel && e.status == 0xB3 && e.data1 == 7 && e.data2 == 0x40) {
             escapedController = e.tick == 25;
+        }
     }
     EXPECT_EQ(notes, (std::vector<std::uint8_t>{60, 62, 64, 66}));
     ASSERT_EQ(sysex.size(), 2u);
     EXPECT_EQ(sysex[0], (Bytes{0x7E, 0x7F, 0x09, 0x01}));
     EXPECT_EQ(sysex[1], (Bytes{0x41, 0x10, 0x42, 0x12, 0x40, 0x00}));
     EXPECT_TRUE(escapedController);
-    EXPECT_EQ(file->tracks()[0].endTick, 125u);
+    EXPECT_EQ(track.endTick, 125u);
 }
 
 TEST(MidiFileEvents, VariableLengthNumbersOfFourBytesAndNoMore)
@@ -287,15 +313,16 @@ TEST(MidiFileEvents, VariableLengthNumbersOfFourBytesAndNoMore)
     std::string error;
     auto file = MidiFile::parse(Smf(0, 96, {t}), &error);
     ASSERT_TRUE(file) << error;
-    EXPECT_EQ(file->tracks()[0].endTick, 0x0FFFFFFFu);
+    EXPECT_EQ(ReadTrack(*file, 0).endTick, 0x0FFFFFFFu);
 
     TrackBuilder five;
     five.at(96, {0x90, 60, 100});
     Append(five.data, Bytes{0x81, 0x80, 0x80, 0x80, 0x00, 0x80, 60, 0}); // five-byte delta
     file = MidiFile::parse(Smf(0, 96, {five}), &error);
     ASSERT_TRUE(file) << error;
-    EXPECT_EQ(file->tracks()[0].events.size(), 1u); // the rest is unreadable and dropped
-    EXPECT_EQ(file->tracks()[0].endTick, 96u);
+    const TrackContents track = ReadTrack(*file, 0);
+    EXPECT_EQ(track.events.size(), 1u); // the rest is unreadable and dropped
+    EXPECT_EQ(track.endTick, 96u);
 }
 
 TEST(TempoMap, TempoChangesAreExactToTheMicrosecond)
@@ -387,6 +414,63 @@ TEST(Song, ManySequencesAddUpExactly)
     }
 }
 
+// The peak of resident memory while `work` runs, over what was resident
+// before (freed memory given back first, so that work cannot reuse it
+// unseen); nullopt where the kernel cannot reset the peak.
+std::optional<std::int64_t> PeakGrowthBytes(const std::function<void()> &work)
+{
+    const auto status = [](const char *key) {
+        std::ifstream in("/proc/self/status");
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind(key, 0) == 0)
+                return std::stoll(line.substr(std::strlen(key))) * 1024;
+        return -1LL;
+    };
+    malloc_trim(0);
+    std::ofstream clear("/proc/self/clear_refs");
+    if (!(clear << "5" << std::flush))
+        return std::nullopt;
+    const std::int64_t before = status("VmRSS:");
+    work();
+    return status("VmHWM:") - before;
+}
+
+TEST(Song, LoadingTakesAFewTimesTheFileSize)
+{
+    struct Case {
+        const char *layout;
+        Bytes first;
+        Bytes next; // under running status
+        double mostTimesFileSize;
+    } cases[] = {
+        {"notes, three bytes each", {0x90, 60, 100}, {0x00, 60, 100}, 4.0},
+        {"program changes, two bytes each: the densest layout", {0xC0, 5}, {0x00, 5}, 6.0},
+    };
+    QTemporaryDir dir;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.layout);
+        const QString path = dir.filePath(QStringLiteral("dense.mid"));
+        {
+            TrackBuilder t;
+            t.data = Vlq(0);
+            Append(t.data, c.first);
+            while (t.data.size() < 8u * 1024 * 1024)
+                Append(t.data, c.next);
+            ASSERT_TRUE(WriteFile(path, Smf(0, 96, {t.end(96)})));
+        }
+        const double fileSize = double(QFileInfo(path).size());
+        std::optional<Song> song;
+        const auto growth = PeakGrowthBytes([&] {
+            std::string error;
+            song = Song::load(path.toStdString(), &error);
+        });
+        if (!growth)
+            GTEST_SKIP() << "/proc/self/clear_refs cannot reset the peak here";
+        ASSERT_TRUE(song);
+        EXPECT_LE(double(*growth) / fileSize, c.mostTimesFileSize) << *growth << " bytes at the peak";
+    }
+}
+
 TEST(Song, EventsOfEqualTimeKeepTrackOrder)
 {
     TrackBuilder a, b;
@@ -436,11 +520,14 @@ TEST(MidiFileRobustness, TruncationAndMutationAtEveryOffset)
             EXPECT_FALSE(error.empty());
             return;
         }
-        std::size_t events = 0;
-        for (const MidiTrack &t : file->tracks())
-            events += t.events.size();
+        std::size_t events = 0, sysExBytes = 0;
+        for (std::size_t t = 0; t < file->trackCount(); ++t) {
+            const TrackContents track = ReadTrack(*file, t);
+            events += track.events.size();
+            sysExBytes += track.sysEx.size();
+        }
         EXPECT_LE(events, bytes.size());
-        EXPECT_LE(file->sysExData().size(), bytes.size());
+        EXPECT_LE(sysExBytes, bytes.size());
         const auto song = Song::fromFile(*file, &error);
         if (song) {
             ++songs;
