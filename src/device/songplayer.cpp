@@ -8,6 +8,15 @@ namespace {
 
 constexpr int DrumChannel = 9;
 
+// What the song's events may do in one audio callback, in units of about the
+// cost of a controller change (0.5 µs on a slow machine): 8 a frame is about
+// a fifth of the callback's time, and even a callback of a few frames gets
+// some. A note-on starts voices; a reset sets every controller of 16 channels.
+constexpr std::int64_t BudgetPerFrame = 8;
+constexpr std::int64_t LeastBudget = 256;
+constexpr std::int64_t NoteOnCost = 8;
+constexpr std::int64_t ResetCost = 2048;
+
 // Controllers that act through the RPN/NRPN selection in force: they are
 // replayed in their order when chasing, never collapsed.
 bool isParameterController(int cc)
@@ -174,42 +183,70 @@ void SongPlayer::render(int frames, float *left, float *right)
     std::memset(left, 0, sizeof(float) * std::size_t(frames));
     std::memset(right, 0, sizeof(float) * std::size_t(frames));
     std::lock_guard lock(m_mutex);
+    m_budget = std::max(std::int64_t(frames) * BudgetPerFrame, LeastBudget);
     int done = 0;
     while (done < frames) {
         int chunk = frames - done;
-        if (m_mode == TPlayerMode::pmPlaying) {
-            playDueEvents();
-            if (m_frame >= m_endFrame) {
-                finish();
-            } else {
-                std::int64_t until = m_endFrame;
-                const auto &events = m_song->events();
-                if (m_next < events.size())
-                    until = std::min(until, frameOf(events[m_next].us));
-                chunk = int(std::min<std::int64_t>(chunk, until - m_frame));
-            }
+        // While events due are left over from a spent budget, the song's
+        // time stands still and the synthesiser plays on.
+        bool advance = m_mode == TPlayerMode::pmPlaying && playDueEvents();
+        if (advance && m_frame >= m_endFrame) {
+            finish();
+            advance = false;
+        } else if (advance) {
+            std::int64_t until = m_endFrame;
+            const auto events = m_song->events();
+            if (m_next < events.size())
+                until = std::min(until, frameOf(events[m_next].us));
+            chunk = int(std::min<std::int64_t>(chunk, until - m_frame));
         }
         float *out[2] = {left + done, right + done};
         // Effects are mixed into the same buffers, so reverb and chorus stay.
         fluid_synth_process(m_synth, chunk, 2, out, 2, out);
-        if (m_mode == TPlayerMode::pmPlaying) {
+        if (advance) {
             m_frame += chunk;
-            if (m_frame >= m_endFrame) {
-                playDueEvents();
+            if (m_frame >= m_endFrame && playDueEvents())
                 finish();
-            } else {
+            else
                 publish(m_mode, positionAt(m_frame));
-            }
         }
         done += chunk;
     }
 }
 
-void SongPlayer::playDueEvents()
+// Plays the events due at the song's frame; false when the callback's budget
+// ran out first. A burst of events at one instant (a file of a million
+// program changes or of General MIDI resets) thus spreads over as many
+// callbacks as it needs, and no callback holds the lock, and with it every
+// transport command, for longer than a fraction of its period.
+bool SongPlayer::playDueEvents()
 {
-    const auto &events = m_song->events();
-    while (m_next < events.size() && frameOf(events[m_next].us) <= m_frame)
-        dispatch(events[m_next++]);
+    const auto events = m_song->events();
+    while (m_next < events.size()) {
+        const SongEvent e = events[m_next];
+        if (frameOf(e.us) > m_frame)
+            break;
+        if (m_budget <= 0)
+            return false;
+        if (e.kind == MidiEvent::SysEx && isReset(m_song->sysExData().data() + e.offset, e.size)) {
+            // A reset right after a reset finds the group as the first left
+            // it, after playing on or after chasing to here alike.
+            const SongEvent previous = m_next > 0 ? events[m_next - 1] : SongEvent{};
+            const bool repeated = previous.kind == MidiEvent::SysEx
+                && isReset(m_song->sysExData().data() + previous.offset, previous.size);
+            m_budget -= repeated ? 1 : ResetCost;
+            ++m_next;
+            if (!repeated)
+                dispatch(e);
+            continue;
+        }
+        m_budget -= e.kind == MidiEvent::SysEx ? 1 + e.size / 128
+            : (e.status & 0xF0) == 0x90 && e.data2 > 0 ? NoteOnCost
+                                                      : 1;
+        ++m_next;
+        dispatch(e);
+    }
+    return true;
 }
 
 // The natural end, on the very frame of the song's length. Notes the song

@@ -60,7 +60,7 @@ private:
     void publish(TPlayerMode mode, int positionMs);
     int positionAt(std::int64_t frame) const;
     std::int64_t frameOf(std::int64_t us) const;
-    void playDueEvents();
+    bool playDueEvents();
     void finish();
     void startSession();
     void releaseNotes();
@@ -78,6 +78,7 @@ private:
     std::int64_t m_frame = 0;    // song position
     std::int64_t m_endFrame = 0;
     std::size_t m_next = 0;      // first event not yet played
+    std::int64_t m_budget = 0;   // work left to events in this audio callback
     int m_base = 0;              // first synthesiser channel of the group in use
     std::array<bool, ChannelGroups> m_dirtyGroup{}; // key pressure, RPN/NRPN, tuning
 

@@ -158,6 +158,32 @@ TEST_F(Sequencer, StopSeekAndCloseSilenceHeldNotes)
     }
 }
 
+TEST_F(Sequencer, ABurstAtOneInstantStretchesTheSongOverManyCallbacks)
+{
+    // 100,000 program changes at the start, the last of them 42, then a note.
+    TrackBuilder t;
+    t.at(0, {0xC0, 0});
+    for (int i = 1; i < 100000; ++i)
+        t.at(0, {std::uint8_t(i % 40)});
+    t.at(0, {42}).at(0, {0x90, 60, 100}).at(96, {0x80, 60, 0}).end(0);
+    ASSERT_EQ(seq.open(write("burst.mid", Smf(0, 96, {t}))), QString());
+    ASSERT_TRUE(seq.play());
+
+    clock.renderFrames(512);
+    EXPECT_EQ(seq.position(), 0) << "one callback played the whole burst";
+    int callbacks = 1;
+    while (seq.position() == 0 && callbacks < 1000) {
+        EXPECT_EQ(seq.mode(), TPlayerMode::pmPlaying);
+        clock.renderFrames(512);
+        ++callbacks;
+    }
+    EXPECT_GT(callbacks, 2);
+    EXPECT_EQ(seq.channelState(0).program, 42) << "the burst was played to its end, in order";
+    const auto note = clock.renderMs(300);
+    EXPECT_GT(clock.tailRms(note, 100), 50 * SilentRms);
+    EXPECT_EQ(seq.length(), 500);
+}
+
 TEST_F(Sequencer, EndsExactlyAtLengthAndTheLastNotesRingOut)
 {
     ASSERT_EQ(seq.open(Scale), QString());
