@@ -133,9 +133,9 @@ inline std::vector<Layout> layouts()
              f.track(repeated({0x00, 0x90, 60, 100}, {0x00, 0xF0, 0x01, 0x43, 0x00, 0xF7, 0x01, 0xF7}, size));
              return f;
          }},
-        {"issue: 100,000 GM resets (800 KB)",
+        {"attack: 100,000 GM resets (800 KB)",
          [] { File f(0, 96); f.track(repeated(GmReset, GmReset, 100000 * GmReset.size() + 4)); return f; }},
-        {"issue: 8.4 million program changes (16 MB)",
+        {"attack: 8.4 million program changes (16 MB)",
          [=] { File f(0, 96); f.track(repeated({0x00, 0xC0, 5}, {0x00, 5}, 16 * MB - 64)); return f; }},
     };
 }
