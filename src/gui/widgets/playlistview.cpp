@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 
 PlaylistView::PlaylistView(QWidget *parent)
     : QTreeView(parent)
@@ -33,7 +34,9 @@ void PlaylistView::mousePressEvent(QMouseEvent *event)
 void PlaylistView::keyReleaseEvent(QKeyEvent *event)
 {
     QTreeView::keyReleaseEvent(event);
-    Q_EMIT keyUp();
+    // X11 sends a release with every auto-repeat; only the real one counts.
+    if (!event->isAutoRepeat())
+        Q_EMIT keyUp();
 }
 
 void PlaylistView::mouseDoubleClickEvent(QMouseEvent *event)
@@ -44,9 +47,10 @@ void PlaylistView::mouseDoubleClickEvent(QMouseEvent *event)
 
 QItemSelectionModel::SelectionFlags PlaylistView::selectionCommand(const QModelIndex &index, const QEvent *event) const
 {
-    // A click on empty space keeps the selection: Qt would clear it on the
-    // release, after the press handler has re-selected the focused row.
-    if (!index.isValid() && event && event->type() == QEvent::MouseButtonRelease)
+    // A click takes effect on the press, and the press handler has run by the
+    // release: Qt would clear the selection there after a click on empty
+    // space, or deselect the row after a Ctrl+click on the selected one.
+    if (event && event->type() == QEvent::MouseButtonRelease)
         return QItemSelectionModel::NoUpdate;
     return QTreeView::selectionCommand(index, event);
 }

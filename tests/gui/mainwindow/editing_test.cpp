@@ -12,6 +12,8 @@
 #include "support/messagerecorder.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -425,6 +427,29 @@ TEST_F(EditingTest, WhilePlayingReleasingAKeyReturnsTheSelectionToThePlayingRow)
     EXPECT_EQ(w->SelectedRow(), 1);
     EXPECT_EQ(focusedRow(), 1);
     EXPECT_EQ(CurrentSongPath, song("b.mid"));
+}
+
+TEST_F(EditingTest, WhilePlayingAnAutoRepeatedKeyReleaseLeavesTheSelectionWhereTheKeyMovedIt)
+{
+    showActive();
+    playFrom(1);
+    w->VMusicList->setFocus();
+    QTest::keyPress(w->VMusicList, Qt::Key_Down);
+    // X11 sends a release before each repeated press of a held key.
+    QKeyEvent repeat(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(w->VMusicList, &repeat);
+    EXPECT_EQ(w->SelectedRow(), 2);
+}
+
+TEST_F(EditingTest, CtrlClickOnTheSelectedRowLeavesItSelected)
+{
+    showActive();
+    fill(4);
+    w->SelectRowAsCurrent(2);
+    QWidget *viewport = w->VMusicList->viewport();
+    QTest::mousePress(viewport, Qt::LeftButton, Qt::ControlModifier, rowCenter(2));
+    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::ControlModifier, rowCenter(2));
+    EXPECT_EQ(w->SelectedRow(), 2);
 }
 
 TEST_F(EditingTest, RebuildingTheViewLeavesNoRowSelectedOrFocused)
