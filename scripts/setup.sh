@@ -9,7 +9,7 @@ packages=(
   libfluidsynth-dev fluidsynth fluid-soundfont-gm timgm6mb-soundfont
   fonts-ipafont-gothic adwaita-icon-theme
   libgtest-dev googletest libbenchmark-dev
-  xvfb xdotool x11-utils xauth pulseaudio pulseaudio-utils sox imagemagick
+  xvfb openbox xdotool x11-utils xauth pulseaudio pulseaudio-utils sox imagemagick
   python3 python3-pyatspi at-spi2-core dbus-x11
 )
 

@@ -46,10 +46,12 @@ def wait_for(what, predicate, timeout=10.0, interval=0.05):
 
 class Desktop:
     """Xvfb, a session bus with the accessibility bus, and PulseAudio with a
-    null sink, on a private display number and runtime folder."""
+    null sink, on a private display number and runtime folder; with
+    `window_manager`, openbox runs on the display before any program."""
 
-    def __init__(self, artifacts):
+    def __init__(self, artifacts, window_manager=False):
         self.artifacts = artifacts
+        self.window_manager = window_manager
         self.root = tempfile.mkdtemp(prefix="quavette-e2e-")
         self.runtime = os.path.join(self.root, "runtime")
         os.makedirs(self.runtime, mode=0o700)
@@ -61,6 +63,8 @@ class Desktop:
 
     def __enter__(self):
         self._start_x()
+        if self.window_manager:
+            self._start_window_manager()
         self._start_bus()
         self._start_sound()
         self.listener = Listener(self)
@@ -96,10 +100,25 @@ class Desktop:
                 wait_for("Xvfb", lambda: os.path.exists(f"/tmp/.X11-unix/X{number}") or proc.poll() is not None, 10)
             except E2EError:
                 pass
-            if proc.poll() is None:
+            # A loaded machine can take a while to open the display.
+            def answers():
+                return subprocess.run(["xprop", "-display", f":{number}", "-root", "-len", "0"],
+                                      capture_output=True).returncode == 0
+            try:
+                wait_for("Xvfb to answer", lambda: answers() or proc.poll() is not None, 30)
+            except E2EError:
+                pass
+            if proc.poll() is None and answers():
                 self.env["DISPLAY"] = f":{number}"
                 return
         raise E2EError("no free X display")
+
+    def _start_window_manager(self):
+        proc = self._spawn("openbox", "--sm-disable")
+        wait_for("openbox", lambda: "window id" in run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK",
+                                                      env=self.env, check=False) or proc.poll() is not None, 30)
+        if proc.poll() is not None:
+            raise E2EError(f"openbox ended at start (exit status {proc.returncode})")
 
     def _start_bus(self):
         out = run("dbus-launch", "--sh-syntax", env=self.env)
@@ -241,6 +260,11 @@ class Program:
         values = dict(line.split("=") for line in out.split())
         return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
 
+    def frame(self, window=None):
+        """Where the window's frame is and how big the window is inside it:
+        (left, top, width, height), as the settings store them."""
+        return frame_geometry(self.env, window or self.window)
+
     def find(self, role, name=None, root=None, visible_only=True):
         """The first node of that role (and name) in the tree."""
         def match(node):
@@ -348,3 +372,20 @@ class Program:
             os.killpg(self.proc.pid, signal.SIGKILL)
             self.proc.wait()
         self.log.close()
+
+
+def frame_geometry(env, window):
+    """(left, top, width, height): the frame's place on the screen (under a
+    window manager the client area lies inside it by _NET_FRAME_EXTENTS) and
+    the window's own size."""
+    info = run("xwininfo", "-id", str(window), env=env)
+    values = {}
+    for line in info.splitlines():
+        key, _, value = line.strip().partition(":")
+        values[key] = value.strip()
+    extents = run("xprop", "-id", str(window), "_NET_FRAME_EXTENTS", env=env)
+    left = top = 0
+    if "=" in extents:
+        left, _, top, _ = (int(v) for v in extents.split("=", 1)[1].split(","))
+    return (int(values["Absolute upper-left X"]) - left, int(values["Absolute upper-left Y"]) - top,
+            int(values["Width"]), int(values["Height"]))

@@ -11,14 +11,18 @@ import sys
 import time
 import traceback
 
-from harness import SILENCE_RMS, Desktop, E2EError, Program, listen, wait_for
+from harness import SILENCE_RMS, Desktop, E2EError, Program, listen, run, wait_for
 
 SCENARIOS = {}
 
 
-def scenario(fn):
-    SCENARIOS[fn.__name__] = fn
-    return fn
+def scenario(fn=None, window_manager=False):
+    """Registers a scenario; with `window_manager`, it runs under openbox."""
+    def register(fn):
+        fn.window_manager = window_manager
+        SCENARIOS[fn.__name__] = fn
+        return fn
+    return register(fn) if fn else register
 
 
 def check(condition, message):
@@ -282,16 +286,78 @@ def japanese(ctx):
     check(read_settings(ctx.home).get("Option", "English") == "0", "the language is stored")
 
 
+def write_settings(home, text):
+    os.makedirs(os.path.dirname(settings_path(home)), exist_ok=True)
+    with open(settings_path(home), "w") as f:
+        f.write(text)
+
+
+def _framed(app, window):
+    """True once the window manager, if there is one, has framed the window."""
+    if not app.desktop.window_manager:
+        return True
+    return "=" in run("xprop", "-id", window, "_NET_FRAME_EXTENTS", env=app.env)
+
+
+def _maximized(app, window):
+    return "_NET_WM_STATE_MAXIMIZED_VERT" in run("xprop", "-id", window, "_NET_WM_STATE", env=app.env)
+
+
+def settled_frames(app, maximized=False):
+    """The frames of the main window and the controller once both are shown,
+    framed, in the expected state, and still for a moment."""
+    def frames():
+        main, controller = app.window, _controller_window(app)
+        if not (main and controller and _framed(app, main) and _framed(app, controller)):
+            return None
+        if app.desktop.window_manager and _maximized(app, main) != maximized:
+            return None
+        return app.frame(main), app.frame(controller)
+
+    def still():
+        first = frames()
+        time.sleep(0.3)
+        return first if first and frames() == first else None
+    return wait_for("both windows in place", still, 15)
+
+
+@scenario(window_manager=True)
+def captions(ctx):
+    write_settings(ctx.home, "[Position]\nCtrlTop=200\nCtrlLeft=720\n[Option]\nShowController=1\n")
+    app = ctx.start()
+    try:
+        controller = wait_for("the controller window", lambda: _controller_window(app), 5)
+        settled_frames(app)
+        app.screenshot("main-english")
+        app.screenshot("controller-english", window=controller)
+        app.menu("Option", "Japanese")
+        app.wait_find("push button", "一時停止(S)")
+        app.wait_find("push button", "一時停止(E)")
+        time.sleep(0.3)
+        app.screenshot("main-japanese")
+        app.screenshot("controller-japanese", window=controller)
+        exit_program(app, "ﾌｧｲﾙ(F)", "終了(X)")
+    finally:
+        app.kill()
+    env = dict(ctx.desktop.env, QT_QPA_PLATFORM="xcb")
+    result = subprocess.run([ctx.caption_check], env=env, capture_output=True, text=True, timeout=60)
+    with open(os.path.join(ctx.artifacts, "captions-fit.log"), "w") as log:
+        log.write(result.stdout + result.stderr)
+    check(result.returncode == 0, "a caption does not fit its button:\n" + result.stdout[-3000:])
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("scenario", choices=sorted(SCENARIOS))
     parser.add_argument("--program", required=True)
     parser.add_argument("--data", required=True)
     parser.add_argument("--artifacts", required=True)
+    parser.add_argument("--caption-check")
     args = parser.parse_args()
     os.makedirs(args.artifacts, exist_ok=True)
-    with Desktop(args.artifacts) as desktop:
+    with Desktop(args.artifacts, SCENARIOS[args.scenario].window_manager) as desktop:
         ctx = Context(desktop, args.program, args.data, args.artifacts, args.scenario)
+        ctx.caption_check = args.caption_check
         try:
             SCENARIOS[args.scenario](ctx)
         except Exception:

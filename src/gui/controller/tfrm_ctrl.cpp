@@ -4,6 +4,7 @@
 #include "core/settingsstore.h"
 #include "device/tmediaplayer.h"
 #include "gui/captions.h"
+#include "gui/designfont.h"
 #include "gui/mainwindow/tfrm_main.h"
 #include "gui/messages.h"
 
@@ -58,9 +59,7 @@ TFrm_ctrl::TFrm_ctrl(QWidget *parent)
     setWindowTitle(QStringLiteral("Controller"));
     setFixedSize(196, 165);
     move(174, 144);
-    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-    font.setPixelSize(12);
-    setFont(font);
+    setFont(DesignFont());
 
     // Tab order is creation order.
     Scr_Time = makeScrollBar(this, "Scr_Time", 32, 500, 1000);

@@ -3,6 +3,7 @@
 #include "core/appinfo.h"
 #include "device/tmediaplayer.h"
 #include "gui/captions.h"
+#include "gui/designfont.h"
 #include "gui/messages.h"
 #include "gui/widgets/drivelist.h"
 #include "gui/widgets/filelist.h"
@@ -60,9 +61,7 @@ TFrm_main::TFrm_main(std::unique_ptr<ISequencer> sequencer, QWidget *parent)
     setObjectName(QStringLiteral("Frm_main"));
     SetTitle(ApplicationName());
     SetMessageOwner(this);
-    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-    font.setPixelSize(12);
-    setFont(font);
+    setFont(DesignFont());
 
     ClientArea = new QWidget(this);
     ClientArea->setObjectName(QStringLiteral("ClientArea"));
