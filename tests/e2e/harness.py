@@ -4,6 +4,8 @@ person drives it: xdotool moves the mouse and types, the accessibility tree
 listen to what comes out of the speakers."""
 
 import array
+import ctypes
+import ctypes.util
 import math
 import os
 import shutil
@@ -205,7 +207,7 @@ def listen(desktop, seconds, path):
 class Program:
     """The player, started with its own HOME, in a given folder."""
 
-    def __init__(self, desktop, binary, home, cwd, artifacts, name):
+    def __init__(self, desktop, binary, home, cwd, artifacts, name, accessible=True):
         self.desktop = desktop
         self.artifacts = artifacts
         self.name = name
@@ -217,7 +219,7 @@ class Program:
         self.proc = subprocess.Popen([binary], cwd=cwd, env=self.env, stdout=self.log, stderr=self.log,
                                      start_new_session=True)
         wait_for("a window", self._find_main_window, 20)
-        self.app = wait_for("the program in the accessibility tree", self._find_app, 20)
+        self.app = wait_for("the program in the accessibility tree", self._find_app, 20) if accessible else None
 
     def _find_main_window(self):
         out = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid", str(self.proc.pid),
@@ -352,6 +354,16 @@ class Program:
         subprocess.run(["import", "-window", window or self.window, path], env=self.env, capture_output=True)
         return path
 
+    def close_box(self, window=None):
+        """The window's close box (WM_DELETE_WINDOW, with or without a window
+        manager); waits for the program to end."""
+        send_close(self.env["DISPLAY"], int(window or self.window))
+        try:
+            self.proc.wait(timeout=15)
+        except subprocess.TimeoutExpired:
+            raise E2EError("the program did not end after its close box")
+        return self.proc.returncode
+
     def close(self):
         """Alt+F4 as a person would; waits for the program to end."""
         self.keys("alt+F4")
@@ -389,3 +401,42 @@ def frame_geometry(env, window):
         left, _, top, _ = (int(v) for v in extents.split("=", 1)[1].split(","))
     return (int(values["Absolute upper-left X"]) - left, int(values["Absolute upper-left Y"]) - top,
             int(values["Width"]), int(values["Height"]))
+
+
+class _XClientMessageEvent(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+
+
+class _XEvent(ctypes.Union):
+    _fields_ = [("xclient", _XClientMessageEvent), ("pad", ctypes.c_long * 24)]
+
+
+def send_close(display, window):
+    """Asks a window to close the way its close box does: a WM_PROTOCOLS
+    client message carrying WM_DELETE_WINDOW."""
+    x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                               ctypes.POINTER(_XEvent)]
+    x11.XFlush.argtypes = [ctypes.c_void_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    dpy = x11.XOpenDisplay(display.encode())
+    if not dpy:
+        raise E2EError(f"cannot open display {display}")
+    try:
+        event = _XEvent()
+        event.xclient.type = 33  # ClientMessage
+        event.xclient.window = window
+        event.xclient.message_type = x11.XInternAtom(dpy, b"WM_PROTOCOLS", False)
+        event.xclient.format = 32
+        event.xclient.data[0] = x11.XInternAtom(dpy, b"WM_DELETE_WINDOW", False)
+        event.xclient.data[1] = 0  # CurrentTime
+        x11.XSendEvent(dpy, window, False, 0, ctypes.byref(event))
+        x11.XFlush(dpy)
+    finally:
+        x11.XCloseDisplay(dpy)

@@ -95,9 +95,9 @@ class Context:
         self.name = name
         self.home = desktop.scenario_home(name)
 
-    def start(self, cwd=None, label=""):
+    def start(self, cwd=None, label="", accessible=True):
         return Program(self.desktop, self.program, self.home, cwd or self.desktop.root, self.artifacts,
-                       self.name + label)
+                       self.name + label, accessible)
 
     def wav(self, label):
         return os.path.join(self.artifacts, f"{self.name}-{label}.wav")
@@ -292,6 +292,11 @@ def write_settings(home, text):
         f.write(text)
 
 
+def all_settings(home):
+    s = read_settings(home)
+    return {f"{section}/{key}": value for section in s.sections() for key, value in s.items(section)}
+
+
 def _framed(app, window):
     """True once the window manager, if there is one, has framed the window."""
     if not app.desktop.window_manager:
@@ -319,6 +324,55 @@ def settled_frames(app, maximized=False):
         time.sleep(0.3)
         return first if first and frames() == first else None
     return wait_for("both windows in place", still, 15)
+
+
+def _window_cycles(ctx):
+    """Start and close, again and again: every stored value stays as it was,
+    and each window's frame lands where its values say."""
+    write_settings(ctx.home, "[Position]\nTop=100\nLeft=120\nWidth=600\nHeight=400\nMaximized=0\n"
+                             "CtrlTop=300\nCtrlLeft=700\n[Option]\nShowController=1\n")
+    expected = None
+    runs = [("normal", False, False)] * 5 + [("started maximized", True, True)] * 3
+    if ctx.desktop.window_manager:
+        runs.insert(5, ("maximized while running", False, True))
+    for number, (what, starts_maximized, ends_maximized) in enumerate(runs):
+        if starts_maximized and read_settings(ctx.home).get("Position", "Maximized") != "1":
+            settings = read_settings(ctx.home)
+            settings["Position"]["Maximized"] = "1"
+            with open(settings_path(ctx.home), "w") as f:
+                settings.write(f, space_around_delimiters=False)
+        app = ctx.start(label=f"-{number}", accessible=False)
+        try:
+            main, controller = settled_frames(app, starts_maximized)
+            if not starts_maximized:
+                check(main == (120, 100, 600, 400), f"{what} {number}: main window's frame at {main}")
+            check(controller[:2] == (700, 300), f"{what} {number}: controller's frame at {controller}")
+            if ends_maximized and not starts_maximized:
+                # A double click on the title bar, as a person maximizes.
+                app.click_at(main[0] + 200, main[1] + 8, repeat=2)
+                settled_frames(app, True)
+            app.close_box()
+        finally:
+            app.kill()
+        stored = all_settings(ctx.home)
+        if expected is None:
+            expected = dict(stored)
+        expected["Position/Maximized"] = "1" if ends_maximized else "0"
+        check(stored == expected, f"{what} {number}: stored {stored}, before {expected}")
+        if number == 0:
+            check({k: stored[f"Position/{k}"] for k in ("Top", "Left", "Width", "Height", "CtrlTop", "CtrlLeft")}
+                  == {"Top": "100", "Left": "120", "Width": "600", "Height": "400", "CtrlTop": "300",
+                      "CtrlLeft": "700"}, f"the first close keeps the stored places: {stored}")
+
+
+@scenario(window_manager=True)
+def window_cycles_openbox(ctx):
+    _window_cycles(ctx)
+
+
+@scenario
+def window_cycles_bare(ctx):
+    _window_cycles(ctx)
 
 
 @scenario(window_manager=True)

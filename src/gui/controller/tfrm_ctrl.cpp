@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <QWindow>
 
 TFrm_ctrl *Frm_ctrl = nullptr;
 
@@ -104,8 +105,9 @@ void TFrm_ctrl::FormCreate()
         SettingsStore store;
         if (store.ReadFlagSetting(Settings::ShowController))
             Frm_main->Showcontroller1Click();
-        move(x(), store.ReadIntSetting(Settings::CtrlTop));
-        move(store.ReadIntSetting(Settings::CtrlLeft), y());
+        const int top = store.ReadIntSetting(Settings::CtrlTop);
+        const int left = store.ReadIntSetting(Settings::CtrlLeft);
+        SetPlace(QPoint(left, top));
     });
 
     try {
@@ -166,6 +168,17 @@ void TFrm_ctrl::SetPauseEnabled(bool enabled)
 QPoint TFrm_ctrl::Place() const
 {
     return pos();
+}
+
+void TFrm_ctrl::SetPlace(const QPoint &place)
+{
+    // Right after show() the frame is not known yet, and move() would put the
+    // client area there, a title bar off; the window's frame position goes to
+    // the window manager as the frame's.
+    if (isVisible() && windowHandle())
+        windowHandle()->setFramePosition(place);
+    else
+        move(place);
 }
 
 void TFrm_ctrl::FormClose()

@@ -38,6 +38,8 @@ public:
     void SetPauseEnabled(bool enabled);
     // Where the window's frame is; "CtrlTop" and "CtrlLeft" store it.
     QPoint Place() const;
+    // Puts the frame there, also right after the window was shown.
+    void SetPlace(const QPoint &place);
 
     void FormCreate();
     void FormClose();

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QMainWindow>
+#include <QRect>
 #include <QString>
 
 #include <functional>
@@ -212,6 +213,7 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -229,11 +231,16 @@ private:
     // handler leaves it (Qt's own toggle is undone first).
     void connectCommand(QAction *action, void (TFrm_main::*handler)());
     void applyLanguage(Language language);
+    // Keeps m_restoredBounds while the window is in the normal state.
+    void noteRestoredBounds();
     // The popup items' and the columns' captions, which follow the buttons
     // and the language.
     void showCopiedCaptions(Language language);
 
     QString m_title;
+    // The frame's place and the window's size in the normal state: what the
+    // close stores for a maximized window.
+    QRect m_restoredBounds;
     int m_listWidth = 330;
     bool m_tickBoxOpen = false;
     HelpWindow *m_helpWindow = nullptr;

@@ -50,6 +50,7 @@ void TFrm_main::layoutClient()
 void TFrm_main::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
+    noteRestoredBounds();
     FormResize();
 }
 

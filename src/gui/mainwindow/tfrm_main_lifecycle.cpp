@@ -17,7 +17,6 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QHeaderView>
-#include <QWindow>
 
 void TFrm_main::FormCreate()
 {
@@ -36,6 +35,7 @@ void TFrm_main::FormCreate()
         resize(width, height());
         const int height = store.ReadIntSetting(Settings::Height);
         resize(this->width(), height);
+        m_restoredBounds = QRect(pos(), size());
         setListWidth(store.ReadIntSetting(Settings::ListWidth));
         VMusicList->header()->resizeSection(0, store.ReadIntSetting(Settings::FileNameWidth));
         VMusicList->header()->resizeSection(1, store.ReadIntSetting(Settings::PathNameWidth));
@@ -78,14 +78,9 @@ void TFrm_main::FormClose()
     {
         SettingsStore store;
         const bool maximized = isMaximized();
-        QRect bounds(pos(), size());
-        if (maximized) {
-            // normalGeometry() is the client area's; "Top"/"Left" are the
-            // frame's, as pos() gives them, or the window creeps each time.
-            const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-            bounds = normalGeometry().translated(-frame.left(), -frame.top());
+        const QRect bounds = maximized ? m_restoredBounds : QRect(pos(), size());
+        if (maximized)
             setWindowState(windowState() & ~Qt::WindowMaximized);
-        }
         store.WriteIntSetting(Settings::Top, bounds.top());
         store.WriteIntSetting(Settings::Left, bounds.left());
         store.WriteIntSetting(Settings::Height, bounds.height());
@@ -115,6 +110,23 @@ void TFrm_main::FormClose()
     }
     if (Uninstall1->isChecked())
         DeleteSettingsKey();
+}
+
+void TFrm_main::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    noteRestoredBounds();
+}
+
+void TFrm_main::noteRestoredBounds()
+{
+    // normalGeometry() is the client area's, or, for a window that started
+    // maximized, the stored frame place taken for the client area's; and
+    // restoring is asynchronous under a window manager. So the close stores
+    // what was last seen in the normal state. (A window manager reports a
+    // maximize before the maximized geometry.)
+    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)))
+        m_restoredBounds = QRect(pos(), size());
 }
 
 void TFrm_main::closeEvent(QCloseEvent *event)

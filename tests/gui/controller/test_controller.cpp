@@ -275,6 +275,7 @@ TEST_F(Controller, PlaceAndVisibilityAreRestoredAndTheCloseBoxIsRemembered)
     start();
     EXPECT_TRUE(c->isVisible());
     EXPECT_TRUE(m->Showcontroller1->isChecked());
+    QApplication::processEvents(); // the shown window's place comes back from the window system
     EXPECT_EQ(c->pos(), QPoint(333, 222));
 
     c->close();
