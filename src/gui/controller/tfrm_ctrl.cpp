@@ -7,6 +7,7 @@
 #include "gui/designfont.h"
 #include "gui/mainwindow/tfrm_main.h"
 #include "gui/messages.h"
+#include "gui/windowplacement.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -107,7 +108,7 @@ void TFrm_ctrl::FormCreate()
             Frm_main->Showcontroller1Click();
         const int top = store.ReadIntSetting(Settings::CtrlTop);
         const int left = store.ReadIntSetting(Settings::CtrlLeft);
-        SetPlace(QPoint(left, top));
+        SetPlace(UsableBoundsOnScreens(left, top, width(), height(), size()).topLeft());
     });
 
     try {

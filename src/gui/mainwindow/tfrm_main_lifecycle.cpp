@@ -12,6 +12,7 @@
 #include "gui/widgets/filelist.h"
 #include "gui/widgets/folderlist.h"
 #include "gui/widgets/playlistview.h"
+#include "gui/windowplacement.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -28,13 +29,15 @@ void TFrm_main::FormCreate()
         SettingsStore store;
 
         const int top = store.ReadIntSetting(Settings::Top);
-        move(x(), top);
         const int left = store.ReadIntSetting(Settings::Left);
-        move(left, y());
         const int width = store.ReadIntSetting(Settings::Width);
-        resize(width, height());
         const int height = store.ReadIntSetting(Settings::Height);
-        resize(this->width(), height);
+        // Bounds that would leave the window unseen, unusable or out of reach
+        // are mended before they are applied; usable ones apply as stored.
+        const QRect bounds = UsableBoundsOnScreens(left, top, width, height,
+                                                   QSize(Settings::Width.defaultValue, Settings::Height.defaultValue));
+        move(bounds.topLeft());
+        resize(bounds.size());
         m_restoredBounds = QRect(pos(), size());
         setListWidth(store.ReadIntSetting(Settings::ListWidth));
         VMusicList->header()->resizeSection(0, store.ReadIntSetting(Settings::FileNameWidth));

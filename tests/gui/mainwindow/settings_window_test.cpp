@@ -16,7 +16,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -206,6 +208,48 @@ TEST_F(SettingsWindowTest, AListWidthAtEitherEndOfTheRangeStillLeavesAUsableWind
         EXPECT_GE(m.Splitter2->x(), 0) << "the splitter can still be dragged";
         EXPECT_TRUE(messages.boxes.isEmpty());
     }
+}
+
+TEST_F(SettingsWindowTest, StoredBoundsThatGiveNoUsableWindowAreMendedAndStoredMended)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    ASSERT_EQ(screen, QRect(0, 0, 800, 800)) << "the cases below are laid out on this screen";
+    const struct {
+        const char *stored;
+        QRect main;
+        QPoint controller;
+    } cases[] = {
+        // Usable, if near the edges: as stored.
+        {"Left=700\nTop=540\nWidth=100\nHeight=60\nCtrlLeft=-100\nCtrlTop=500", {700, 540, 100, 60}, {-100, 500}},
+        // Never mapped, or too small to use: the first-run size.
+        {"Width=0\nHeight=-7", {156, 78, 549, 369}, {176, 141}},
+        {"Width=69\nHeight=39", {156, 78, 549, 369}, {176, 141}},
+        // Larger than the screen: the screen's available area.
+        {"Width=2147483647\nHeight=2147483647", screen, {176, 141}},
+        // On no screen: moved onto the nearest one.
+        {"Left=5000\nTop=-3000\nCtrlLeft=-2147483648\nCtrlTop=2147483647", {251, 0, 549, 369}, {0, 635}},
+        {"Left=780\nTop=590", {251, 431, 549, 369}, {176, 141}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.stored);
+        writeFile(SettingsStore::FilePath(), "[Position]\n" + QByteArray(c.stored) + "\n");
+        {
+            AppWindows w = start();
+            EXPECT_EQ(QRect(w.main->pos(), w.main->size()), c.main);
+            EXPECT_EQ(w.ctrl->pos(), c.controller);
+            w.main->FormClose();
+        }
+        const QMap<QString, QString> stored = storedValues();
+        EXPECT_EQ(QRect(stored.value(QStringLiteral("Position/Left")).toInt(),
+                        stored.value(QStringLiteral("Position/Top")).toInt(),
+                        stored.value(QStringLiteral("Position/Width")).toInt(),
+                        stored.value(QStringLiteral("Position/Height")).toInt()),
+                  c.main);
+        EXPECT_EQ(QPoint(stored.value(QStringLiteral("Position/CtrlLeft")).toInt(),
+                         stored.value(QStringLiteral("Position/CtrlTop")).toInt()),
+                  c.controller);
+    }
+    EXPECT_TRUE(messages.boxes.isEmpty());
 }
 
 TEST_F(SettingsWindowTest, AValueOfAnotherTypeIsReportedAndStartUpFinishes)

@@ -1,0 +1,26 @@
+// Stored window bounds made usable on the screens there are now.
+#pragma once
+
+#include <QList>
+#include <QRect>
+#include <QSize>
+
+// The smallest window a person can still use, and the least of a window that
+// must lie on a screen to be reached: 70 pixels wide (the narrowest the main
+// window's size rules leave, a 50-pixel list and its 20-pixel margin) and
+// 40 high (a menu bar and the 17-pixel button row).
+inline constexpr QSize MinimumWindowSize(70, 40);
+
+// The bounds a window gets from its stored place and size, any 32-bit values.
+// Bounds that give a usable window come back exactly as stored. A window that
+// would be unusable (a width or height below MinimumWindowSize, 0 or negative
+// included), larger than the available area of the nearest screen, or with
+// less than MinimumWindowSize of it in that area (a monitor that is gone, a
+// place far off) is mended: a size below the minimum becomes `fallback`'s, the
+// first-run size; the size is cut to the available area and the window moved
+// wholly into it. `screens` are the screens' available areas; with none, only
+// the size is mended.
+QRect UsableBounds(int left, int top, int width, int height, const QList<QRect> &screens, QSize fallback);
+
+// The same on the screens of this session.
+QRect UsableBoundsOnScreens(int left, int top, int width, int height, QSize fallback);
