@@ -90,7 +90,7 @@ int main(int argc, char **argv)
     const Timing catRead = measure(rounds, [&] { runShell(QStringLiteral("cat '%1' > /dev/null").arg(qfile)); });
     const Timing catCopy = measure(rounds, [&] { runShell(QStringLiteral("cat '%1' > '%2'").arg(qfile, copy)); });
 
-    print("WriteQvtFile (QSaveFile)", write);
+    print("WriteQvtFile (new file, fsync, rename)", write);
     print("ReadQvtFile", read);
     print("cat file > /dev/null (floor for reading)", minusStartUp(catRead, shellStart));
     print("cat file > copy (floor for writing)", minusStartUp(catCopy, shellStart));

@@ -1,11 +1,14 @@
 // Reading and writing the ".qvt" playlist file.
 #include "core/qvtfile.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include "core/durablefile.h"
 
+#include <cerrno>
 #include <functional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -175,18 +178,39 @@ QvtReadResult parseLines(LineReader &reader, const QByteArray &fileName)
 
 QvtReadResult ReadQvtFile(const QByteArray &fileName)
 {
-    const QString name = QFile::decodeName(fileName);
-    if (!QFileInfo(name).isFile())
+    if (fileName.isEmpty() || fileName.contains('\0'))
         return {};
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly))
-        throw readError(fileName, file.errorString());
+    // Opened without blocking and checked before a byte is read: a FIFO or a
+    // device chosen by mistake would otherwise hang the program.
+    const int fd = ::open(fileName.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return {};
+        throw readError(fileName, qt_error_string(errno));
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info;
+    if (::fstat(fd, &info) != 0)
+        throw readError(fileName, qt_error_string(errno));
+    if (!S_ISREG(info.st_mode))
+        return {};
     LineReader reader([&] {
         QByteArray chunk(ChunkBytes, Qt::Uninitialized);
-        const qint64 n = file.read(chunk.data(), ChunkBytes);
-        if (n < 0)
-            throw readError(fileName, file.errorString());
-        chunk.truncate(n);
+        qsizetype filled = 0;
+        while (filled < ChunkBytes) {
+            const ssize_t n = ::read(fd, chunk.data() + filled, size_t(ChunkBytes - filled));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                throw readError(fileName, qt_error_string(errno));
+            if (n == 0)
+                break;
+            filled += n;
+        }
+        chunk.truncate(filled);
         return chunk;
     });
     return parseLines(reader, fileName);
@@ -247,10 +271,7 @@ void WriteQvtFile(const QByteArray &fileName, const QList<TQVTItem> &items)
                                            .arg(k + 1)
                                            .arg(DecodePath(path).simplified()));
     }
-    QSaveFile file(QFile::decodeName(fileName));
-    if (!file.open(QIODevice::WriteOnly))
-        throw writeError(fileName, file.errorString());
-    const QByteArray bytes = SerializeQvt(items);
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw writeError(fileName, file.errorString());
+    QString reason;
+    if (!ReplaceFile(fileName, SerializeQvt(items), reason))
+        throw writeError(fileName, reason);
 }

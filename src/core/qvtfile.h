@@ -29,9 +29,9 @@ struct QvtReadResult {
     QList<TQVTItem> items;
 };
 
-// Reads a playlist file. Throws PlaylistFileError when the file exists but
-// cannot be read, or its count line is missing, not a number or negative, or
-// it ends before its entries.
+// Reads a playlist file; anything but a regular file is no file. Throws
+// PlaylistFileError when the file exists but cannot be read, or its count
+// line is missing, not a number or negative, or it ends before its entries.
 QvtReadResult ReadQvtFile(const QByteArray &fileName);
 
 // Parses the bytes of a playlist file (the same rules, for tests and tools).
@@ -41,6 +41,7 @@ QByteArray LegacyLineToPath(const QByteArray &line);
 
 QByteArray SerializeQvt(const QList<TQVTItem> &items);
 
-// Writes through QSaveFile: a failure leaves the old file whole. Throws
-// PlaylistFileError ("Cannot write the playlist file PATH: REASON").
+// Replaces the file whole (ReplaceFile): a failure leaves the old file as it
+// was. Throws PlaylistFileError ("Cannot write the playlist file PATH:
+// REASON").
 void WriteQvtFile(const QByteArray &fileName, const QList<TQVTItem> &items);

@@ -7,6 +7,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "support/bytefiles.h"
+
+#include <sys/stat.h>
+
 namespace {
 
 QList<TQVTItem> items(std::initializer_list<QByteArray> paths)
@@ -52,17 +56,8 @@ class QvtFileTest : public ::testing::Test
 {
 protected:
     QByteArray path(const char *name) const { return QFile::encodeName(m_dir.path()) + '/' + name; }
-    void write(const QByteArray &fileName, const QByteArray &bytes)
-    {
-        QFile file(QFile::decodeName(fileName));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-    QByteArray read(const QByteArray &fileName)
-    {
-        QFile file(QFile::decodeName(fileName));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-    }
+    void write(const QByteArray &fileName, const QByteArray &bytes) { ASSERT_TRUE(WriteBytes(fileName, bytes)); }
+    QByteArray read(const QByteArray &fileName) { return ReadBytes(fileName); }
     QTemporaryDir m_dir;
 };
 
@@ -279,13 +274,17 @@ TEST_F(QvtFileTest, NonUtf8FileNamesWork)
     WriteQvtFile(file, items({"/a.mid"}));
     EXPECT_EQ(read(file), QByteArray("QVT1.10\r\n1\r\n/a.mid\r\n"));
     EXPECT_EQ(paths(ReadQvtFile(file)), QList<QByteArray>({"/a.mid"}));
+    ::unlink(file.constData()); // QTemporaryDir cannot remove such a name
 }
 
-TEST_F(QvtFileTest, MissingFilesAndFoldersAreNothingToRead)
+TEST_F(QvtFileTest, OnlyRegularFilesAreRead)
 {
     EXPECT_EQ(ReadQvtFile(path("missing.qvt")).status, QvtReadStatus::NothingRead);
     ASSERT_TRUE(QDir().mkpath(QFile::decodeName(path("folder.qvt"))));
     EXPECT_EQ(ReadQvtFile(path("folder.qvt")).status, QvtReadStatus::NothingRead);
+    // A FIFO with no writer would block a plain open for ever.
+    ASSERT_EQ(::mkfifo(path("fifo.qvt").constData(), 0644), 0);
+    EXPECT_EQ(ReadQvtFile(path("fifo.qvt")).status, QvtReadStatus::NothingRead);
 }
 
 TEST_F(QvtFileTest, LineEndsAcrossReadChunksAreFound)

@@ -21,20 +21,19 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "support/bytefiles.h"
+
 namespace {
 
 void writeFile(const QByteArray &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(QFile::decodeName(path)).absolutePath());
-    QFile file(QFile::decodeName(path));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    ASSERT_TRUE(WriteBytes(path, bytes));
 }
 
 QByteArray readFile(const QByteArray &path)
 {
-    QFile file(QFile::decodeName(path));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+    return ReadBytes(path);
 }
 
 QList<QByteArray> playlistPaths()
