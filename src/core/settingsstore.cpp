@@ -2,15 +2,22 @@
 #include "core/settingsstore.h"
 
 #include "core/appinfo.h"
+#include "core/durablefile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QSettings>
-#include <QTemporaryFile>
 #include <QVariant>
 
+#include <algorithm>
+#include <cerrno>
 #include <limits>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -31,13 +38,69 @@ int hexDigit(QChar c)
     return -1;
 }
 
-std::unique_ptr<QSettings> openSettings()
+SettingsError storeError(const QString &path)
 {
-    auto settings = std::make_unique<QSettings>(OrganizationName(), ApplicationName());
-    // Only the user's own file counts, as the per-user key did: values from
-    // /etc/xdg or an organisation-wide file must never be read.
-    settings->setFallbacksEnabled(false);
-    return settings;
+    return SettingsError(QStringLiteral("'%1' の設定に失敗しました").arg(path));
+}
+
+// QSettings reads every file it names as soon as it is made, and would block
+// on a FIFO at the settings path; its folder for this user (as set by
+// QSettings::setPath too) is asked for through names that no file has.
+QString userSettingsFolder()
+{
+    const QString probe = QStringLiteral(".quavette-folder-probe");
+    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, probe, probe);
+    // FOLDER/probe/probe.conf
+    return QFileInfo(QFileInfo(settings.fileName()).absolutePath()).absolutePath();
+}
+
+// The bytes of a regular file, without blocking on anything else; a missing
+// file is empty.
+bool readSettingsFile(const QByteArray &path, QByteArray &bytes)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT;
+    struct stat info;
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    while (ok) {
+        char buffer[16384];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n >= 0;
+        if (n <= 0)
+            break;
+        bytes.append(buffer, n);
+    }
+    ::close(fd);
+    return ok;
+}
+
+QMap<QString, QVariant> valuesOf(QSettings &settings)
+{
+    QMap<QString, QVariant> values;
+    for (const QString &k : settings.allKeys())
+        values.insert(k, settings.value(k));
+    return values;
+}
+
+qint64 milliseconds(const timespec &t)
+{
+    return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+// QSettings takes a file of the same size and time, to the millisecond, as
+// the one it last read for unchanged, and would go on giving the old values.
+void makeDistinguishable(const QByteArray &replacement, const QByteArray &replaced)
+{
+    struct stat before, after;
+    if (::stat(replaced.constData(), &before) != 0 || ::stat(replacement.constData(), &after) != 0
+        || before.st_size != after.st_size || milliseconds(before.st_mtim) != milliseconds(after.st_mtim))
+        return;
+    const qint64 later = milliseconds(before.st_mtim) + 1;
+    const timespec times[2] = {{0, UTIME_OMIT}, {time_t(later / 1000), long(later % 1000) * 1000000}};
+    ::utimensat(AT_FDCWD, replacement.constData(), times, 0);
 }
 
 } // namespace
@@ -81,27 +144,52 @@ bool ParseSettingInt(const QString &text, int &value)
     return true;
 }
 
-SettingsStore::SettingsStore()
+SettingsStore::SettingsStore() : m_path(FilePath())
 {
-    const QString path = FilePath();
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    const QByteArray path = QFile::encodeName(m_path);
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
     // QSettings creates nothing until it writes, but the key must exist from
-    // the first start on. Opening for writing creates the file; a file that
-    // can only be read still gives its values.
-    QFile file(path);
-    m_usable = file.open(QIODevice::ReadWrite) || file.open(QIODevice::ReadOnly);
-    file.close();
-    if (m_usable)
-        m_settings = openSettings();
+    // the first start on. A file that can only be read still gives its
+    // values. Nothing here waits on a FIFO or a device.
+    int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0)
+        fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat info;
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    ::close(fd);
+    if (!regular) {
+        m_refusal = QString::fromUtf8(storeError(m_path).what());
+        return;
+    }
+    m_settings = std::make_unique<QSettings>(m_path, QSettings::IniFormat);
 }
 
-SettingsStore::~SettingsStore() = default;
+SettingsStore::~SettingsStore()
+{
+    // What no Flush stored (the section erased at start-up) is stored here;
+    // a failure is ignored.
+    try {
+        if (m_settings && !m_flushed && !m_changes.isEmpty())
+            store();
+    } catch (const SettingsError &) {
+    }
+}
 
 int SettingsStore::ReadIntSetting(const QString &section, const QString &name, int defaultValue)
 {
+    const QString k = key(section, name);
+    for (auto c = m_changes.crbegin(); c != m_changes.crend(); ++c) {
+        if (c->erase && (k == c->key || k.startsWith(c->key + QLatin1Char('/'))))
+            return defaultValue;
+        if (!c->erase && k == c->key) {
+            int value = defaultValue;
+            return ParseSettingInt(c->value, value) ? value : defaultValue;
+        }
+    }
     if (!m_settings)
         return defaultValue;
-    const QString k = key(section, name);
     if (!m_settings->contains(k))
         return defaultValue;
     const QVariant stored = m_settings->value(k);
@@ -122,7 +210,7 @@ void SettingsStore::WriteIntSetting(const QString &section, const QString &name,
 {
     m_wrote = true;
     if (m_settings)
-        m_settings->setValue(key(section, name), QString::number(value));
+        m_changes.append({key(section, name), QString::number(value)});
 }
 
 void SettingsStore::WriteFlagSetting(const QString &section, const QString &name, bool value)
@@ -154,40 +242,104 @@ void SettingsStore::EraseSettingsSection(const QString &section)
 {
     if (!m_settings)
         return;
-    // QSettings parses INI sections lazily, and remove() misses the keys of
-    // a nested section ("[List/sub]") it has not parsed yet.
-    m_settings->allKeys();
-    m_settings->remove(section);
+    const QString prefix = section + QLatin1Char('/');
+    auto inSection = [&](const QString &k) { return k == section || k.startsWith(prefix); };
+    const QStringList keys = m_settings->allKeys();
+    // A section that is not there is no change: the file is left alone.
+    if (std::any_of(keys.cbegin(), keys.cend(), inSection)
+        || std::any_of(m_changes.cbegin(), m_changes.cend(), [&](const Change &c) { return inSection(c.key); }))
+        m_changes.append({section, {}, true});
 }
 
 void SettingsStore::Flush()
 {
-    bool stored = true;
-    if (m_settings) {
-        m_settings->sync();
-        switch (m_settings->status()) {
-        case QSettings::NoError:
-            break;
-        case QSettings::AccessError:
-            stored = false;
-            break;
-        case QSettings::FormatError:
-            // A malformed file read at opening keeps this status and hides a
-            // failed write. The write replaces the file through a temporary
-            // file beside it, so it went through if such a file can be made.
-            stored = QTemporaryFile(FilePath() + QStringLiteral(".XXXXXX")).open();
-            break;
-        }
-    } else {
-        stored = !m_wrote;
+    m_flushed = true;
+    if (!m_settings) {
+        if (m_wrote)
+            throw storeError(m_path);
+        return;
     }
-    if (!stored)
-        throw SettingsError(QStringLiteral("'%1' の設定に失敗しました").arg(FilePath()));
+    if (!m_changes.isEmpty())
+        store();
+}
+
+// QSettings would rewrite its file in place through QSaveFile, which takes a
+// failed last write for success and leaves the file short or empty. So
+// QSettings rewrites a copy; the copy is read back through a fresh QSettings,
+// and only when it holds every value is it renamed over the file.
+void SettingsStore::store()
+{
+    const QByteArray target = WriteTarget(QFile::encodeName(m_path));
+    QByteArray draft;
+    QByteArray check;
+    auto fail = [&] {
+        if (!draft.isEmpty()) {
+            ::unlink(draft.constData());
+            ::unlink((draft + ".lock").constData());
+        }
+        if (!check.isEmpty())
+            ::unlink(check.constData());
+        throw storeError(m_path);
+    };
+
+    QByteArray current;
+    QString reason;
+    if (!readSettingsFile(target, current))
+        fail();
+    int fd = CreateFileBeside(target, draft, reason);
+    if (fd < 0)
+        fail();
+    const bool copied = WriteAll(fd, current, reason);
+    if (::close(fd) != 0 || !copied)
+        fail();
+
+    QMap<QString, QVariant> expected;
+    {
+        QSettings writer(QFile::decodeName(draft), QSettings::IniFormat);
+        // Sections are parsed lazily, and remove() misses the keys of a
+        // nested section ("[List/sub]") not parsed yet.
+        writer.allKeys();
+        for (const Change &c : std::as_const(m_changes)) {
+            if (c.erase)
+                writer.remove(c.key);
+            else
+                writer.setValue(c.key, c.value);
+        }
+        writer.sync();
+        // A malformed file read keeps FormatError and hides the write's
+        // status: the reading back below decides.
+        if (writer.status() == QSettings::AccessError)
+            fail();
+        expected = valuesOf(writer);
+    }
+
+    // QSettings remembers each file it read or wrote by name: the copy is
+    // read back under a name it has not seen.
+    fd = CreateFileBeside(target, check, reason);
+    if (fd < 0)
+        fail();
+    ::close(fd);
+    if (::rename(draft.constData(), check.constData()) != 0)
+        fail();
+    draft.clear();
+    {
+        QSettings reader(QFile::decodeName(check), QSettings::IniFormat);
+        if (valuesOf(reader) != expected)
+            fail();
+    }
+    makeDistinguishable(check, target);
+    if (!CommitOver(check, target, reason)) {
+        check.clear(); // removed by CommitOver
+        fail();
+    }
+    m_changes.clear();
+    m_settings->sync();
 }
 
 QString SettingsStore::FilePath()
 {
-    return openSettings()->fileName();
+    return userSettingsFolder() + QLatin1Char('/') + OrganizationName() + QLatin1Char('/') + ApplicationName()
+        + QStringLiteral(".conf");
 }
 
 void DeleteSettingsKey()

@@ -2,6 +2,7 @@
 // "Position" and "Option", every value held as text.
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <memory>
@@ -56,10 +57,14 @@ class SettingsStore
 {
 public:
     // Opens the store, creating the settings file (and its folder) when it is
-    // missing. Never reports a failure: an unusable file gives defaults on
-    // reading and takes no writes.
+    // missing. Never blocks and never throws: a file that cannot be used
+    // gives defaults on reading and takes no writes.
     SettingsStore();
-    ~SettingsStore(); // closes
+    ~SettingsStore(); // stores what Flush has not, failures ignored; closes
+
+    // Why the settings file was refused ("'%s' の設定に失敗しました"), when
+    // something other than a regular file stands at its path; else empty.
+    QString Refusal() const { return m_refusal; }
 
     int ReadIntSetting(const QString &section, const QString &name, int defaultValue);
     bool ReadFlagSetting(const QString &section, const QString &name, bool defaultValue);
@@ -73,17 +78,30 @@ public:
     void WriteIntSetting(const Setting &setting, int value);
     void WriteFlagSetting(const Setting &setting, bool value);
 
-    // Flushes the writes; throws SettingsError ("'%s' の設定に失敗しました"
-    // with the file's path) when they could not be stored.
+    // Stores the writes; throws SettingsError ("'%s' の設定に失敗しました"
+    // with the file's path) when they could not be stored, and then the
+    // file is as it was.
     void Flush();
 
     // Where the settings live: $XDG_CONFIG_HOME/Kestrix/Quavette.conf.
     static QString FilePath();
 
 private:
-    std::unique_ptr<QSettings> m_settings;
-    bool m_usable = false;
+    // A write or an erased section, in the order asked for; applied by Flush.
+    struct Change {
+        QString key;
+        QString value;
+        bool erase = false;
+    };
+
+    void store();
+
+    QString m_path;
+    std::unique_ptr<QSettings> m_settings; // reads only
+    QList<Change> m_changes;
+    QString m_refusal;
     bool m_wrote = false; // a write was asked for (reported by Flush when unusable)
+    bool m_flushed = false;
 };
 
 // Removes the whole settings key (the file); the folder "Kestrix" stays.

@@ -288,6 +288,7 @@ TEST_F(SettingsStoreTest, AFolderInPlaceOfTheFileGivesDefaults)
 {
     ASSERT_TRUE(QDir().mkpath(confFile()));
     SettingsStore store;
+    EXPECT_EQ(store.Refusal(), QStringLiteral("'") + confFile() + QStringLiteral("' の設定に失敗しました"));
     EXPECT_EQ(store.ReadIntSetting(QStringLiteral("Position"), QStringLiteral("Top"), 78), 78);
     store.WriteFlagSetting(QStringLiteral("Option"), QStringLiteral("Random"), true);
     EXPECT_THROW(store.Flush(), SettingsError);

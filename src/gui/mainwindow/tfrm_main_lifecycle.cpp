@@ -27,6 +27,9 @@ void TFrm_main::FormCreate()
     Dispatch([this] {
         ProgramFolder = ComputeProgramFolder();
         SettingsStore store;
+        // Something other than a file in its place: start with the defaults.
+        if (!store.Refusal().isEmpty())
+            ShowToolkitError(store.Refusal());
 
         const int top = store.ReadIntSetting(Settings::Top);
         const int left = store.ReadIntSetting(Settings::Left);

@@ -25,6 +25,9 @@
 #include <QTreeView>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 void writeFile(const QString &path, const QByteArray &bytes)
@@ -111,6 +114,9 @@ TEST_F(SettingsWindowTest, CloseWritesEveryValueAsTextAndTheNextStartRestoresIt)
     };
     EXPECT_EQ(storedValues(), expected);
     EXPECT_TRUE(readFile(SettingsStore::FilePath()).contains("\nLeft=-40\n")) << "plain text, no type wrapper";
+    EXPECT_EQ(QDir(QFileInfo(SettingsStore::FilePath()).absolutePath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("Quavette.conf")})
+        << "nothing left beside it";
 
     AppWindows w = start();
     TFrm_main &m = *w.main;
@@ -266,6 +272,21 @@ TEST_F(SettingsWindowTest, AValueOfAnotherTypeIsReportedAndStartUpFinishes)
         EXPECT_FALSE(StartingUp);
         EXPECT_EQ(CurrentIndex, 0);
     }
+}
+
+TEST_F(SettingsWindowTest, AFifoInPlaceOfTheFileIsRefusedAndStartUpGoesOnWithTheDefaults)
+{
+    const QString path = SettingsStore::FilePath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+    ::alarm(30); // reading it would block for ever: fail instead
+    AppWindows w = start();
+    ::alarm(0);
+    ASSERT_EQ(messages.boxes.size(), 1);
+    EXPECT_EQ(messages.boxes[0].text, QStringLiteral("'") + path + QStringLiteral("' の設定に失敗しました."));
+    EXPECT_EQ(messages.boxes[0].icon, MsgIcon::Error);
+    EXPECT_EQ(w.main->pos(), QPoint(156, 78));
+    EXPECT_FALSE(StartingUp);
 }
 
 TEST_F(SettingsWindowTest, TheListSectionIsErasedWithEverythingUnderIt)
