@@ -13,6 +13,8 @@
 namespace {
 
 constexpr char Magic[] = "QVT1.10";
+// Some editors begin a UTF-8 text with it; it is no part of the first line.
+constexpr char ByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr qint64 ChunkBytes = 64 * 1024;
 // No path the file system can open comes near this; a longer line means the
 // chosen file is not a playlist, and reading it whole could take gigabytes.
@@ -79,6 +81,9 @@ private:
             m_chunk = m_fill();
             m_pos = 0;
             m_drained = m_chunk.isEmpty();
+            if (m_first && m_chunk.startsWith(ByteOrderMark))
+                m_pos = 3;
+            m_first = false;
         }
         return m_pos < m_chunk.size();
     }
@@ -89,6 +94,7 @@ private:
     qsizetype m_pos = 0;
     bool m_drained = false;
     bool m_ended = false;
+    bool m_first = true;
 };
 
 enum class CountParse { Ok, NotANumber, Negative, TooLarge };
@@ -169,6 +175,8 @@ QvtReadResult parseLines(LineReader &reader, const QByteArray &fileName)
             return result;
         }
         result.items.append(TQVTItem{LegacyLineToPath(line)});
+        if (result.items.constLast().Path.isEmpty() && !line.isEmpty())
+            ++result.unreadLines;
     } while (nextLine());
     result.status = QvtReadStatus::Read;
     return result;

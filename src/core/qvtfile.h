@@ -27,11 +27,15 @@ enum class QvtReadStatus {
 struct QvtReadResult {
     QvtReadStatus status = QvtReadStatus::NothingRead;
     QList<TQVTItem> items;
+    // Lines of the older layout that held text but no path: what they held
+    // is not in `items`.
+    int unreadLines = 0;
 };
 
-// Reads a playlist file; anything but a regular file is no file. Throws
-// PlaylistFileError when the file exists but cannot be read, or its count
-// line is missing, not a number or negative, or it ends before its entries.
+// Reads a playlist file; anything but a regular file is no file. A UTF-8
+// byte-order mark before the first line is skipped. Throws PlaylistFileError
+// when the file exists but cannot be read, or its count line is missing, not
+// a number or negative, or it ends before its entries.
 QvtReadResult ReadQvtFile(const QByteArray &fileName);
 
 // Parses the bytes of a playlist file (the same rules, for tests and tools).

@@ -189,8 +189,10 @@ TEST(ParseQvtBytes, LegacyLayoutHasOneEntryPerLine)
     const QvtReadResult r = parse("song.mid(/music/song.mid)\r\n"
                                   "a (b).mid(/x/a (b).mid)\r\n"
                                   "no brackets\r\n"
-                                  "two(/x(y)\r\n");
-    EXPECT_EQ(paths(r), QList<QByteArray>({"/music/song.mid", "/x/a (b).mid", "", ""}));
+                                  "two(/x(y)\r\n"
+                                  "\r\n");
+    EXPECT_EQ(paths(r), QList<QByteArray>({"/music/song.mid", "/x/a (b).mid", "", "", ""}));
+    EXPECT_EQ(r.unreadLines, 2) << "an empty line held nothing to lose";
 }
 
 TEST(ParseQvtBytes, OneLineBreakIsOneEmptyEntry)
@@ -225,6 +227,15 @@ TEST(ParseQvtBytes, ANulEndsTheText)
     EXPECT_EQ(readErrorOf(QByteArray("QVT1.10\r\n2\r\na\r\n\0b\r\n", 19)),
               "Cannot read the playlist file /lists/a.qvt: the file ends before its 2 entries");
     EXPECT_EQ(paths(parse(QByteArray("x(/a)\r\n\0y(/b)\r\n", 15))), QList<QByteArray>({"/a"}));
+}
+
+TEST(ParseQvtBytes, AUtf8ByteOrderMarkIsNoPartOfTheFirstLine)
+{
+    EXPECT_EQ(paths(parse("\xEF\xBB\xBFQVT1.10\r\n1\r\n/a.mid\r\n")), QList<QByteArray>({"/a.mid"}));
+    EXPECT_EQ(paths(parse("\xEF\xBB\xBFx(/a.mid)\r\n")), QList<QByteArray>({"/a.mid"}));
+    EXPECT_EQ(parse("\xEF\xBB\xBF").status, QvtReadStatus::NothingRead);
+    // Only at the very beginning.
+    EXPECT_EQ(paths(parse("QVT1.10\r\n1\r\n\xEF\xBB\xBF/a.mid\r\n")), QList<QByteArray>({"\xEF\xBB\xBF/a.mid"}));
 }
 
 TEST(LegacyLineToPath, TakesTheTextAfterTheMiddleBracket)

@@ -13,7 +13,11 @@
 #include <QFileDialog>
 #include <QPushButton>
 
+#include <cerrno>
 #include <cstdio>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -48,11 +52,29 @@ QByteArray runFileDialog(QWidget *parent, bool save, const QByteArray &initial)
     return QFile::encodeName(dialog.selectedFiles().constFirst());
 }
 
-// Keeps an automatic list that could not be read, so that the close, which
-// rewrites "list.qvt", does not lose it. An older copy is replaced.
-void keepUnreadableList(const QByteArray &path)
+// Moves an automatic list that could not be read as it was written out of
+// the way of the close, which rewrites "list.qvt". Earlier copies stay: the
+// first free name of list.qvt.bak, list.qvt.bak.1, list.qvt.bak.2, ... is
+// taken. Returns what became of the file, for the message.
+QString keepUnreadableList(const QByteArray &path)
 {
-    std::rename(path.constData(), (path + ".bak").constData());
+    int error = EEXIST;
+    QByteArray kept;
+    for (int n = 0; n < 10000 && error == EEXIST; ++n) {
+        kept = path + ".bak" + (n == 0 ? QByteArray() : "." + QByteArray::number(n));
+        if (::renameat2(AT_FDCWD, path.constData(), AT_FDCWD, kept.constData(), RENAME_NOREPLACE) == 0)
+            return QStringLiteral("the file was kept as %1").arg(DecodePath(kept));
+        error = errno;
+        // A file system that cannot rename without replacing can still link.
+        if (error == EINVAL) {
+            if (::link(path.constData(), kept.constData()) == 0) {
+                ::unlink(path.constData());
+                return QStringLiteral("the file was kept as %1").arg(DecodePath(kept));
+            }
+            error = errno;
+        }
+    }
+    return QStringLiteral("the file could not be kept as %1: %2").arg(DecodePath(kept), qt_error_string(error));
 }
 
 } // namespace
@@ -122,18 +144,23 @@ void TFrm_main::ReadAutomaticPlaylist()
     QvtReadResult result;
     try {
         result = ReadQvtFile(path);
-    } catch (const PlaylistFileError &) {
-        keepUnreadableList(path);
-        throw;
+    } catch (const PlaylistFileError &e) {
+        throw PlaylistFileError(QString::fromUtf8(e.what()) + QStringLiteral("; ") + keepUnreadableList(path));
     }
     switch (result.status) {
     case QvtReadStatus::NothingRead:
         break;
-    case QvtReadStatus::BadFile:
-        keepUnreadableList(path);
-        ShowErrorMessage(QStringLiteral("Bad file"));
+    case QvtReadStatus::BadFile: {
+        const QString kept = keepUnreadableList(path);
+        ShowErrorMessage(QStringLiteral("Bad file\n\n") + kept[0].toUpper() + kept.mid(1) + QLatin1Char('.'));
         break;
+    }
     case QvtReadStatus::Read:
+        // Lines of the older layout that gave no path would be lost when the
+        // close rewrites the file.
+        if (result.unreadLines > 0)
+            ShowToolkitError(QStringLiteral("Some lines of the playlist file %1 hold no path that can be read; %2")
+                                 .arg(DecodePath(path), keepUnreadableList(path)));
         Model->replace(std::move(result.items));
         break;
     }

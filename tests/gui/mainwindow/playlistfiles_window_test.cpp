@@ -424,41 +424,43 @@ TEST_F(AutomaticListTest, WrittenAtCloseWhateverItHolds)
     EXPECT_EQ(readFile(listFile()), QByteArray("QVT1.10\r\n2\r\n/a b/(c).mid\r\n/\xff.mid\r\n"));
 }
 
-TEST_F(AutomaticListTest, AnUnreadableListIsKeptAsBakAndStartUpGoesOn)
+TEST_F(AutomaticListTest, AListThatCannotBeReadAsWrittenIsKeptBesideEarlierCopies)
 {
-    storeListSave();
-    const QByteArray broken = "QVT1.10\r\nlots\r\n/music/a.mid\r\n";
-    writeFile(listFile(), broken);
-    writeFile(listFile() + ".bak", "an older copy");
-    AppWindows w = start();
-    ASSERT_EQ(messages.boxes.size(), 1);
-    EXPECT_EQ(messages.boxes[0].text, QStringLiteral("Cannot read the playlist file ") + QFile::decodeName(listFile())
-                                          + QStringLiteral(": the entry count is not a number."));
-    EXPECT_EQ(messages.boxes[0].icon, MsgIcon::Error);
-    EXPECT_EQ(readFile(listFile() + ".bak"), broken);
-    EXPECT_FALSE(StartingUp);
-    EXPECT_TRUE(w.main->N6->isChecked());
-    EXPECT_TRUE(Playlist.Items.isEmpty());
-
-    // The close writes the (empty) list; the user's old one stays beside it.
-    w.main->FormClose();
-    EXPECT_EQ(readFile(listFile()), QByteArray("QVT1.10\r\n0\r\n"));
-    EXPECT_EQ(readFile(listFile() + ".bak"), broken);
-}
-
-TEST_F(AutomaticListTest, ABadFileListIsKeptAsBakWithOneMessage)
-{
-    storeListSave();
     QByteArray tooLong;
     for (int k = 0; k < 65536; ++k)
         tooLong += "s.mid(/m/s.mid)\r\n";
-    writeFile(listFile(), tooLong);
-    AppWindows w = start();
-    ASSERT_EQ(messages.boxes.size(), 1);
-    EXPECT_EQ(messages.boxes[0].text, QStringLiteral("Bad file"));
-    EXPECT_EQ(messages.boxes[0].caption, QStringLiteral("error"));
-    EXPECT_TRUE(Playlist.Items.isEmpty());
-    EXPECT_EQ(readFile(listFile() + ".bak"), tooLong);
+    const struct {
+        QByteArray bytes;
+        const char *message; // %1: the list, %2: its copy
+        QList<QByteArray> read;
+    } cases[] = {
+        {"QVT1.10\r\nlots\r\n/music/a.mid\r\n",
+         "Cannot read the playlist file %1: the entry count is not a number; the file was kept as %2.", {}},
+        {tooLong, "Bad file\n\nThe file was kept as %2.", {}},
+        // Plain paths as a person might type them: the older layout reads
+        // each as an empty entry, and the close would write them so.
+        {"/music/a.mid\r\n/music/b.mid\r\n",
+         "Some lines of the playlist file %1 hold no path that can be read; the file was kept as %2.", {"", ""}},
+    };
+    storeListSave();
+    writeFile(listFile() + ".bak", "an older copy");
+    int copy = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.message);
+        messages.clear();
+        writeFile(listFile(), c.bytes);
+        const QByteArray kept = listFile() + ".bak." + QByteArray::number(++copy);
+        AppWindows w = start();
+        EXPECT_EQ(messages.texts(), QStringList{QString::fromUtf8(c.message)
+                                                    .replace(QStringLiteral("%1"), QFile::decodeName(listFile()))
+                                                    .replace(QStringLiteral("%2"), QFile::decodeName(kept))});
+        EXPECT_EQ(readFile(kept), c.bytes);
+        EXPECT_FALSE(StartingUp);
+        EXPECT_EQ(playlistPaths(), c.read);
+        w.main->FormClose();
+        EXPECT_EQ(readFile(listFile()), SerializeQvt(Playlist.Items));
+    }
+    EXPECT_EQ(readFile(listFile() + ".bak"), QByteArray("an older copy"));
 }
 
 TEST_F(AutomaticListTest, AFailedWriteKeepsTheWindowOpenUntilTheOptionIsOff)
