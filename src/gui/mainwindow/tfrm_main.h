@@ -174,7 +174,8 @@ public:
     void VMusicListMouseDown();
 
     // --- Playlist files (tfrm_main_files.cpp) ---
-    void ReadPlaylistFile(const QByteArray &fileName);
+    // False after "Bad file": the file is not taken as the current one.
+    bool ReadPlaylistFile(const QByteArray &fileName);
     void WritePlaylistFile(const QByteArray &fileName);
     void Open1Click();
     void Save1Click();

@@ -79,7 +79,7 @@ QString keepUnreadableList(const QByteArray &path)
 
 } // namespace
 
-void TFrm_main::ReadPlaylistFile(const QByteArray &fileName)
+bool TFrm_main::ReadPlaylistFile(const QByteArray &fileName)
 {
     QvtReadResult result = ReadQvtFile(fileName);
     switch (result.status) {
@@ -87,11 +87,12 @@ void TFrm_main::ReadPlaylistFile(const QByteArray &fileName)
         break;
     case QvtReadStatus::BadFile:
         ShowErrorMessage(QStringLiteral("Bad file"));
-        break;
+        return false;
     case QvtReadStatus::Read:
         Model->replace(std::move(result.items));
         break;
     }
+    return true;
 }
 
 void TFrm_main::WritePlaylistFile(const QByteArray &fileName)
@@ -106,7 +107,10 @@ void TFrm_main::Open1Click()
         return;
     if (Btn_Stop->isEnabled())
         Btn_StopClick();
-    ReadPlaylistFile(chosen);
+    // After "Bad file" the file must not become the current one, or the
+    // next Save would overwrite it with the list that is still shown.
+    if (!ReadPlaylistFile(chosen))
+        return;
     RebuildPlaylistView();
     CurrentListFile = chosen;
     Save1->setEnabled(true);

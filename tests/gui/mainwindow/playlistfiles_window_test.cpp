@@ -121,9 +121,11 @@ TEST_F(PlaylistFilesTest, CancellingOpenChangesNothing)
     EXPECT_EQ(m->Title(), QStringLiteral("Quavette"));
 }
 
-TEST_F(PlaylistFilesTest, OpenAfterBadFileOrAnEmptyFileStillTakesTheFile)
+TEST_F(PlaylistFilesTest, BadFileStopsOpenSoSaveCannotOverwriteIt)
 {
-    setPlaylist({"/music/keep.mid"});
+    const QByteArray current = path("current.qvt");
+    writeFile(current, "QVT1.10\r\n1\r\n/music/keep.mid\r\n");
+    open(current);
     const QByteArray bad = path("huge.qvt");
     writeFile(bad, "QVT1.10\r\n65536\r\n");
     open(bad);
@@ -133,9 +135,12 @@ TEST_F(PlaylistFilesTest, OpenAfterBadFileOrAnEmptyFileStillTakesTheFile)
     EXPECT_EQ(messages.boxes[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     EXPECT_EQ(playlistPaths(), QList<QByteArray>({"/music/keep.mid"}));
     EXPECT_EQ(m->RowCount(), 1);
-    EXPECT_EQ(CurrentListFile, bad);
-    EXPECT_TRUE(m->Save1->isEnabled());
+    EXPECT_EQ(CurrentListFile, current);
+    EXPECT_EQ(m->Title(), QStringLiteral("Quavette - ") + QFile::decodeName(current));
+    m->Save1->trigger();
+    EXPECT_EQ(readFile(bad), QByteArray("QVT1.10\r\n65536\r\n"));
 
+    // A file without lines is still taken.
     const QByteArray empty = path("empty.qvt");
     writeFile(empty, "");
     open(empty);
