@@ -274,5 +274,6 @@ void TFrm_main::wireHandlers()
     wirePlaylistFileHandlers();
     wireEditingHandlers();
     wirePlaybackHandlers();
+    wireDesktopHandlers();
 }
 

@@ -7,6 +7,7 @@
 #include "gui/captions.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QMainWindow>
 #include <QRect>
 #include <QString>
@@ -172,12 +173,18 @@ public:
     void FileListBoxDblClick();
     void VMusicListKeyUp();
     void VMusicListMouseDown();
+    // Add's rules and messages for whole paths: nothing when the playlist
+    // would pass 65,535 entries, paths with a line break left out and named.
+    // Returns the row of the first entry added, or -1.
+    int AddPaths(const QList<QByteArray> &paths);
 
     // --- Playlist files (tfrm_main_files.cpp) ---
     // False after "Bad file": the file is not taken as the current one.
     bool ReadPlaylistFile(const QByteArray &fileName);
     void WritePlaylistFile(const QByteArray &fileName);
     void Open1Click();
+    // "&Open..." once the dialog has given `fileName`.
+    void OpenPlaylist(const QByteArray &fileName);
     void Save1Click();
     void SaveAs1Click();
     // The automatic playlist ProgramFolder + "list.qvt": read at start-up
@@ -228,6 +235,9 @@ private:
     void wireEditingHandlers();
     void wirePlaybackHandlers();
     void wireOptionHandlers();
+    void wireDesktopHandlers();
+    // Appends the paths a playlist can hold; the others go to `skipped`.
+    int appendPaths(const QList<QByteArray> &paths, QList<QByteArray> &skipped);
     // Connects a menu command: a checkable item keeps its check mark as the
     // handler leaves it (Qt's own toggle is undone first).
     void connectCommand(QAction *action, void (TFrm_main::*handler)());

@@ -99,21 +99,43 @@ void TFrm_main::Btn_addClick()
     if (Playlist.Items.size() + names.size() > MaxPlaylistEntries)
         return;
     const QByteArray folder = FileListBox->Directory();
-    QList<TQVTItem> items;
+    QList<QByteArray> paths;
+    paths.reserve(names.size());
+    for (const QByteArray &name : names)
+        paths.append(JoinPath(folder, name));
+    // Save As is enabled before the line-break message shows.
     QList<QByteArray> skipped;
-    items.reserve(names.size());
-    for (const QByteArray &name : names) {
-        QByteArray path = JoinPath(folder, name);
-        if (CanHoldPath(path))
-            items.append(TQVTItem{std::move(path)});
-        else
-            skipped.append(std::move(path));
-    }
-    Model->append(items);
+    appendPaths(paths, skipped);
     if (FileListBox->count() > 0)
         SaveAs1->setEnabled(true);
     if (!skipped.isEmpty())
         reportSkipped(skipped);
+}
+
+int TFrm_main::AddPaths(const QList<QByteArray> &paths)
+{
+    if (Playlist.Items.size() + paths.size() > MaxPlaylistEntries)
+        return -1;
+    QList<QByteArray> skipped;
+    const int first = appendPaths(paths, skipped);
+    if (!skipped.isEmpty())
+        reportSkipped(skipped);
+    return first;
+}
+
+int TFrm_main::appendPaths(const QList<QByteArray> &paths, QList<QByteArray> &skipped)
+{
+    QList<TQVTItem> items;
+    items.reserve(paths.size());
+    for (const QByteArray &path : paths) {
+        if (CanHoldPath(path))
+            items.append(TQVTItem{path});
+        else
+            skipped.append(path);
+    }
+    const int first = RowCount();
+    Model->append(items);
+    return items.isEmpty() ? -1 : first;
 }
 
 void TFrm_main::Btn_deleteClick()

@@ -105,6 +105,11 @@ void TFrm_main::Open1Click()
     const QByteArray chosen = OpenDialog(CurrentListFile);
     if (chosen.isEmpty())
         return;
+    OpenPlaylist(chosen);
+}
+
+void TFrm_main::OpenPlaylist(const QByteArray &chosen)
+{
     if (Btn_Stop->isEnabled())
         Btn_StopClick();
     // After "Bad file" the file must not become the current one, or the

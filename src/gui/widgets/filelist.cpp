@@ -1,5 +1,6 @@
 #include "gui/widgets/filelist.h"
 
+#include "core/fileurl.h"
 #include "core/paths.h"
 #include "core/folderreader.h"
 #include "gui/widgets/listlinedelegate.h"
@@ -97,4 +98,20 @@ QList<QByteArray> FileList::SelectedNames() const
             names.append(line->data(NameRole).toByteArray());
     }
     return names;
+}
+
+QStringList FileList::mimeTypes() const
+{
+    return {QStringLiteral("text/uri-list")};
+}
+
+QMimeData *FileList::mimeData(const QList<QListWidgetItem *> &items) const
+{
+    // Top to bottom, as Add takes them.
+    QList<QByteArray> paths;
+    for (int row = 0; row < count(); ++row) {
+        if (items.contains(item(row)))
+            paths.append(JoinPath(m_directory, FileName(row)));
+    }
+    return FileUrlsMimeData(paths);
 }

@@ -23,6 +23,7 @@ public:
     bool setDirectory(const QByteArray &folder);
 
     void setMask(const QByteArray &mask); // lists the folder again
+    QByteArray Mask() const { return m_mask; }
 
     // The names as listed, as bytes: all of them, or the selected ones, top
     // to bottom.
@@ -32,6 +33,11 @@ public:
 Q_SIGNALS:
     // A folder could not be listed; the text says which and why.
     void failed(const QString &text);
+
+protected:
+    // A drag of names offers their files' URLs to other programs.
+    QStringList mimeTypes() const override;
+    QMimeData *mimeData(const QList<QListWidgetItem *> &items) const override;
 
 private:
     // Returns the error text, empty on success.

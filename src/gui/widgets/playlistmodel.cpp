@@ -1,5 +1,10 @@
 #include "gui/widgets/playlistmodel.h"
 
+#include "core/fileurl.h"
+
+#include <QMimeData>
+#include <set>
+
 PlaylistModel::PlaylistModel(QObject *parent)
     : QAbstractTableModel(parent)
 {
@@ -32,7 +37,32 @@ QVariant PlaylistModel::headerData(int section, Qt::Orientation orientation, int
 
 Qt::ItemFlags PlaylistModel::flags(const QModelIndex &index) const
 {
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled : Qt::NoItemFlags;
+}
+
+QStringList PlaylistModel::mimeTypes() const
+{
+    return {QStringLiteral("text/uri-list"), RowsFormat()};
+}
+
+QMimeData *PlaylistModel::mimeData(const QModelIndexList &indexes) const
+{
+    std::set<int> rows;
+    for (const QModelIndex &index : indexes) {
+        if (index.isValid() && index.row() < Playlist.Items.size())
+            rows.insert(index.row());
+    }
+    QList<QByteArray> paths;
+    for (int row : rows)
+        paths.append(Playlist.Items.at(row).Path);
+    QMimeData *data = FileUrlsMimeData(paths);
+    data->setData(RowsFormat(), QByteArrayLiteral("1"));
+    return data;
+}
+
+Qt::DropActions PlaylistModel::supportedDragActions() const
+{
+    return Qt::CopyAction;
 }
 
 void PlaylistModel::setColumnCaption(int column, const QString &caption)

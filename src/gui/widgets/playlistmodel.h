@@ -19,6 +19,12 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
+    // Rows dragged out offer their files' URLs; nothing is ever moved. The
+    // drag also carries RowsFormat, so the view can tell its own rows.
+    static QString RowsFormat() { return QStringLiteral("application/x-quavette-playlist-rows"); }
+    QStringList mimeTypes() const override;
+    QMimeData *mimeData(const QModelIndexList &indexes) const override;
+    Qt::DropActions supportedDragActions() const override;
 
     void setColumnCaption(int column, const QString &caption);
 
