@@ -207,7 +207,7 @@ def listen(desktop, seconds, path):
 class Program:
     """The player, started with its own HOME, in a given folder."""
 
-    def __init__(self, desktop, binary, home, cwd, artifacts, name, accessible=True):
+    def __init__(self, desktop, binary, home, cwd, artifacts, name, accessible=True, args=()):
         self.desktop = desktop
         self.artifacts = artifacts
         self.name = name
@@ -216,7 +216,7 @@ class Program:
                         XDG_DATA_HOME=os.path.join(home, "data"), XDG_CACHE_HOME=os.path.join(home, "cache"),
                         QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1")
         self.log = open(os.path.join(artifacts, f"{name}.log"), "w")
-        self.proc = subprocess.Popen([binary], cwd=cwd, env=self.env, stdout=self.log, stderr=self.log,
+        self.proc = subprocess.Popen([binary, *args], cwd=cwd, env=self.env, stdout=self.log, stderr=self.log,
                                      start_new_session=True)
         wait_for("a window", self._find_main_window, 20)
         self.app = wait_for("the program in the accessibility tree", self._find_app, 20) if accessible else None
