@@ -11,7 +11,7 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   xvfb openbox xdotool x11-utils xauth pulseaudio pulseaudio-utils sox imagemagick
   python3 python3-pyatspi at-spi2-core dbus-x11
-  dbus-bin desktop-file-utils shared-mime-info libglib2.0-bin
+  dbus-bin playerctl desktop-file-utils shared-mime-info libglib2.0-bin
 )
 
 missing=()

@@ -3,8 +3,10 @@
 #include "gui/fileopener.h"
 #include "gui/mainwindow/tfrm_main.h"
 #include "gui/messages.h"
+#include "gui/mpris.h"
 #include "gui/singleinstance.h"
 
+#include <QDBusConnection>
 #include <QTimer>
 
 void RaiseMainWindow()
@@ -20,6 +22,10 @@ void RaiseMainWindow()
 DesktopServices::DesktopServices(SingleInstance &instance, const QList<QByteArray> &files, QObject *parent)
     : QObject(parent)
 {
+    // Without a session bus there are no media controls; nothing else changes.
+    m_mpris = new MprisService(this);
+    m_mpris->Register(QDBusConnection::sessionBus());
+
     // Queued: the socket's handler has answered and is done before a message
     // box can open.
     connect(

@@ -1,12 +1,13 @@
-// The desktop services around the two windows, beyond the design: the files
-// of the command line, and the files of later starts that the one-instance
-// socket brings.
+// The desktop services around the two windows, beyond the design: media
+// controls on the session bus, the files of the command line, and the files
+// of later starts that the one-instance socket brings.
 #pragma once
 
 #include <QByteArray>
 #include <QList>
 #include <QObject>
 
+class MprisService;
 class SingleInstance;
 
 // Shows the main window in front and gives it the focus, as a person
@@ -21,4 +22,7 @@ public:
     // Starts with the windows made. `files`: those of the command line,
     // opened once the event loop runs.
     DesktopServices(SingleInstance &instance, const QList<QByteArray> &files, QObject *parent = nullptr);
+
+private:
+    MprisService *m_mpris = nullptr;
 };

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""End-to-end scenarios of the desktop services: the command line, the
-one-instance socket, and a start without a session bus.
+"""End-to-end scenarios of the desktop services: media controls over MPRIS,
+the command line, the one-instance socket, and a start without a session bus.
 Usage: desktop_scenarios.py SCENARIO --program PATH --data DIR --artifacts DIR"""
 
 import argparse
@@ -23,8 +23,96 @@ def scenario(fn):
     return fn
 
 
+def playerctl(app, *args):
+    result = subprocess.run(["playerctl", "-p", "quavette", *args], env=app.env, capture_output=True, text=True,
+                            timeout=10)
+    return result.stdout.strip()
+
+
+class BusMonitor:
+    """Every signal the player sends on its MPRIS object path."""
+
+    def __init__(self, ctx, env):
+        self.path = os.path.join(ctx.artifacts, f"{ctx.name}-signals.txt")
+        self.file = open(self.path, "w")
+        self.proc = subprocess.Popen(["dbus-monitor", "--session",
+                                      "type='signal',path='/org/mpris/MediaPlayer2'"],
+                                     env=env, stdout=self.file, stderr=subprocess.DEVNULL, start_new_session=True)
+        ctx.desktop.procs.append(self.proc)
+        time.sleep(0.5)
+
+    def text(self):
+        self.file.flush()
+        with open(self.path) as f:
+            return f.read()
+
+    def count(self, member, since=""):
+        return self.text()[len(since):].count(f"member={member}")
+
+
 def start_with(ctx, cwd, label, *args):
     return Program(ctx.desktop, ctx.program, ctx.home, cwd, ctx.artifacts, ctx.name + label, args=args)
+
+
+@scenario
+def media_keys(ctx):
+    root, songs = make_song_folder(ctx)
+    app = start_with(ctx, root, "")
+    try:
+        open_songs_and_add(app, ["a first.mid", "b second.mid"])
+        app.menu("Option", "Save list")
+        monitor = BusMonitor(ctx, app.env)
+        check(playerctl(app, "status") == "Stopped", "stopped at first")
+
+        playerctl(app, "play")
+        wait_for("Play from the bus", lambda: app.title() == "Quavette - a first.mid", 5)
+        check(playerctl(app, "status") == "Playing", "playing")
+        check(playerctl(app, "metadata", "xesam:title") == "a first.mid", "the song's title")
+        check(playerctl(app, "metadata", "xesam:url") == f"file://{songs}/a%20first.mid", "the song's URL")
+        level = listen(ctx.desktop, 1.0, ctx.wav("playing"))
+        check(level > SILENCE_RMS, f"the song is heard (RMS {level})")
+        steady = monitor.text()
+        time.sleep(1.0)
+        check(monitor.count("PropertiesChanged", steady) == 0, "no PropertiesChanged while nothing changes")
+
+        playerctl(app, "pause")
+        wait_for("Pause from the bus", lambda: playerctl(app, "status") == "Paused", 5)
+        time.sleep(0.5)
+        level = listen(ctx.desktop, 1.0, ctx.wav("paused"))
+        check(level < SILENCE_RMS, f"silence while paused (RMS {level})")
+        playerctl(app, "play")
+        wait_for("Play again", lambda: playerctl(app, "status") == "Playing", 5)
+
+        before = monitor.text()
+        playerctl(app, "next")
+        wait_for("Next from the bus", lambda: app.title() == "Quavette - b second.mid", 5)
+        wait_for("the new song's metadata", lambda: playerctl(app, "metadata", "xesam:title") == "b second.mid", 5)
+        check(monitor.count("PropertiesChanged", before) >= 1, "the song change is signalled")
+
+        before = monitor.text()
+        playerctl(app, "position", "2")
+        wait_for("Seeked", lambda: monitor.count("Seeked", before) == 1, 5)
+        position = float(playerctl(app, "position"))
+        check(2.0 <= position < 3.5, f"position after the seek: {position}")
+
+        playerctl(app, "loop", "Track")
+        playerctl(app, "shuffle", "On")
+        wait_for("Repeat and Random mode", lambda: (playerctl(app, "loop"), playerctl(app, "shuffle")) == ("Track", "On"), 5)
+
+        subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.mpris.MediaPlayer2.quavette",
+                        "/org/mpris/MediaPlayer2", "org.mpris.MediaPlayer2.Quit"], env=app.env, check=True,
+                       capture_output=True, timeout=10)
+        try:
+            app.proc.wait(timeout=15)
+        except subprocess.TimeoutExpired:
+            raise E2EError("Quit from the bus did not end the program")
+    finally:
+        app.kill()
+    check(read_settings(ctx.home).get("Option", "Random") == "1", "Random mode stored at Quit")
+    with open(os.path.join(ctx.home, "data", "Kestrix", "Quavette", "list.qvt"), "rb") as f:
+        content = f.read()
+    expected = b"QVT1.10\r\n2\r\n" + songs.encode() + b"/a first.mid\r\n" + songs.encode() + b"/b second.mid\r\n"
+    check(content == expected, f"list.qvt stored at Quit: {content!r}")
 
 
 @scenario

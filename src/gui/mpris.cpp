@@ -1,0 +1,320 @@
+#include "gui/mpris.h"
+
+#include "core/fileurl.h"
+#include "core/playlist.h"
+#include "device/tmediaplayer.h"
+#include "gui/controller/tfrm_ctrl.h"
+#include "gui/desktopservices.h"
+#include "gui/mainwindow/tfrm_main.h"
+#include "gui/messages.h"
+#include "gui/mprisadaptors.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+const QString ObjectPath = QStringLiteral("/org/mpris/MediaPlayer2");
+const QString ServiceName = QStringLiteral("org.mpris.MediaPlayer2.quavette");
+const QString Playing = QStringLiteral("Playing");
+const QString Paused = QStringLiteral("Paused");
+const QString Stopped = QStringLiteral("Stopped");
+// A jump of the position that playing does not explain is a seek.
+constexpr qlonglong SeekToleranceMs = 1000;
+
+// "S&top" enabled: a song was started and not stopped by command.
+bool loaded()
+{
+    return Frm_main && Frm_main->Btn_Stop->isEnabled();
+}
+
+bool songOpen()
+{
+    return loaded() && Frm_main->MediaPlayer->IsOpen();
+}
+
+} // namespace
+
+MprisService::MprisService(QObject *parent)
+    : QObject(parent)
+    , m_bus(QString())
+{
+}
+
+bool MprisService::Register(const QDBusConnection &bus)
+{
+    if (!bus.isConnected() || !Frm_main || !Frm_ctrl)
+        return false;
+    m_bus = bus;
+    new MprisRootAdaptor(this);
+    m_player = new MprisPlayerAdaptor(this);
+    if (!m_bus.registerObject(ObjectPath, this, QDBusConnection::ExportAdaptors))
+        return false;
+    // A second program of this user with other settings takes the name the
+    // specification gives for more than one instance.
+    if (!m_bus.registerService(ServiceName)
+        && !m_bus.registerService(ServiceName + QStringLiteral(".instance")
+                                  + QString::number(QCoreApplication::applicationPid()))) {
+        m_bus.unregisterObject(ObjectPath);
+        return false;
+    }
+    m_track = currentTrack();
+    m_metadata = buildMetadata();
+    m_shown = watched();
+    m_lastPositionMs = Position() / 1000;
+    m_wasPlaying = m_shown.status == Playing;
+    m_sinceRefresh.start();
+    WatchHandlers(this, [this] { refresh(); });
+    return true;
+}
+
+void MprisService::Raise()
+{
+    later([] { RaiseMainWindow(); });
+}
+
+void MprisService::Quit()
+{
+    later([] { Frm_main->Exit1->trigger(); });
+}
+
+void MprisService::Next()
+{
+    later([] { Frm_main->Btn_Next->click(); });
+}
+
+void MprisService::Previous()
+{
+    later([] { Frm_main->Btn_Back->click(); });
+}
+
+void MprisService::Pause()
+{
+    later([] { Frm_main->Btn_pause->click(); });
+}
+
+void MprisService::PlayPause()
+{
+    later([this] {
+        if (PlaybackStatus() == Playing)
+            Frm_main->Btn_pause->click();
+        else
+            Frm_main->Btn_Play->click();
+    });
+}
+
+void MprisService::Stop()
+{
+    later([] { Frm_main->Btn_Stop->click(); });
+}
+
+void MprisService::Play()
+{
+    later([] { Frm_main->Btn_Play->click(); });
+}
+
+void MprisService::Seek(qlonglong offsetUs)
+{
+    later([this, offsetUs] {
+        if (!CanSeek())
+            return;
+        const qlonglong target = Frm_main->MediaPlayer->Position() + offsetUs / 1000;
+        // Past the end is the next song, as the specification asks.
+        if (target > Frm_main->MediaPlayer->Length())
+            Frm_main->Btn_Next->click();
+        else
+            seekTo(std::max<qlonglong>(0, target));
+    });
+}
+
+void MprisService::SetPosition(const QString &trackId, qlonglong positionUs)
+{
+    // A position for a song that has gone since the caller looked is stale.
+    if (!CanSeek() || trackId != m_metadata.value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path())
+        return;
+    later([this, positionUs] {
+        if (CanSeek() && positionUs >= 0 && positionUs / 1000 <= Frm_main->MediaPlayer->Length())
+            seekTo(positionUs / 1000);
+    });
+}
+
+void MprisService::OpenUri()
+{
+    if (calledFromDBus())
+        sendErrorReply(QDBusError::NotSupported, QStringLiteral("Opening a URI is not supported."));
+}
+
+void MprisService::seekTo(qlonglong ms)
+{
+    // As a person does it: the seek bar to the place, then "&Change!".
+    Frm_ctrl->Scr_change->setValue(int(ms));
+    m_seekAsked = true;
+    Frm_ctrl->Btn_Change->click();
+}
+
+QString MprisService::PlaybackStatus() const
+{
+    if (!loaded() || !Frm_main->Tmr1->isActive())
+        return Stopped; // Idle or Halted
+    return Frm_main->Btn_pause->isEnabled() ? Playing : Paused;
+}
+
+QString MprisService::LoopStatus() const
+{
+    // Without "Repea&t" the playlist starts again after its last song.
+    return Frm_main && Frm_main->Loop->isChecked() ? QStringLiteral("Track") : QStringLiteral("Playlist");
+}
+
+void MprisService::SetLoopStatus(const QString &status)
+{
+    if (status != QLatin1String("Track") && status != QLatin1String("Playlist") && status != QLatin1String("None"))
+        return;
+    later([repeat = status == QLatin1String("Track")] {
+        if (Frm_main->Loop->isChecked() != repeat)
+            Frm_main->Loop->trigger();
+    });
+}
+
+bool MprisService::Shuffle() const
+{
+    return Frm_main && Frm_main->RandomMode1->isChecked();
+}
+
+void MprisService::SetShuffle(bool shuffle)
+{
+    later([shuffle] {
+        if (Frm_main->RandomMode1->isChecked() != shuffle)
+            Frm_main->RandomMode1->trigger();
+    });
+}
+
+QVariantMap MprisService::Metadata() const
+{
+    return m_metadata;
+}
+
+qlonglong MprisService::Position() const
+{
+    return songOpen() ? qlonglong(Frm_main->MediaPlayer->Position()) * 1000 : 0;
+}
+
+bool MprisService::CanGoNext() const
+{
+    return loaded();
+}
+
+bool MprisService::CanPlay() const
+{
+    return Frm_main && (Frm_main->Tmr1->isActive() || !Playlist.Items.isEmpty());
+}
+
+bool MprisService::CanPause() const
+{
+    return Frm_main && Frm_main->Btn_pause->isEnabled();
+}
+
+bool MprisService::CanSeek() const
+{
+    return songOpen();
+}
+
+MprisService::Track MprisService::currentTrack() const
+{
+    return loaded() ? Track{CurrentSongPath, CurrentIndex} : Track{};
+}
+
+MprisService::Watched MprisService::watched() const
+{
+    return {PlaybackStatus(), LoopStatus(), Shuffle(), CanGoNext(), CanPlay(), CanPause(), CanSeek(), m_trackNumber};
+}
+
+QVariantMap MprisService::buildMetadata() const
+{
+    if (m_track.path.isEmpty())
+        return {};
+    QVariantMap metadata;
+    metadata.insert(QStringLiteral("mpris:trackid"),
+                    QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/kestrix/Quavette/Track/")
+                                                        + QString::number(m_trackNumber))));
+    metadata.insert(QStringLiteral("xesam:title"), DecodePath(SplitPath(m_track.path, PathPart::Name)));
+    metadata.insert(QStringLiteral("xesam:url"), QString::fromLatin1(FileUrl(m_track.path).toEncoded()));
+    if (songOpen()) {
+        try {
+            metadata.insert(QStringLiteral("mpris:length"), qlonglong(Frm_main->MediaPlayer->Length()) * 1000);
+        } catch (const EMCIDeviceError &) {
+        }
+    }
+    return metadata;
+}
+
+void MprisService::later(std::function<void()> command)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [command = std::move(command)] {
+            if (Frm_main && Frm_ctrl)
+                Dispatch(command);
+        },
+        Qt::QueuedConnection);
+}
+
+void MprisService::refresh()
+{
+    if (!Frm_main)
+        return;
+    const Track track = currentTrack();
+    const bool sameTrack = track == m_track;
+    if (!sameTrack) {
+        m_track = track;
+        ++m_trackNumber;
+        m_metadata = buildMetadata();
+    }
+
+    const Watched now = watched();
+    if (!(now == m_shown)) {
+        QVariantMap changed;
+        if (now.status != m_shown.status)
+            changed.insert(QStringLiteral("PlaybackStatus"), now.status);
+        if (now.loop != m_shown.loop)
+            changed.insert(QStringLiteral("LoopStatus"), now.loop);
+        if (now.shuffle != m_shown.shuffle)
+            changed.insert(QStringLiteral("Shuffle"), now.shuffle);
+        if (now.canGoNext != m_shown.canGoNext) {
+            changed.insert(QStringLiteral("CanGoNext"), now.canGoNext);
+            changed.insert(QStringLiteral("CanGoPrevious"), now.canGoNext);
+        }
+        if (now.canPlay != m_shown.canPlay)
+            changed.insert(QStringLiteral("CanPlay"), now.canPlay);
+        if (now.canPause != m_shown.canPause)
+            changed.insert(QStringLiteral("CanPause"), now.canPause);
+        if (now.canSeek != m_shown.canSeek)
+            changed.insert(QStringLiteral("CanSeek"), now.canSeek);
+        if (now.track != m_shown.track)
+            changed.insert(QStringLiteral("Metadata"), m_metadata);
+        m_shown = now;
+        QDBusMessage signal = QDBusMessage::createSignal(ObjectPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                         QStringLiteral("PropertiesChanged"));
+        signal << QStringLiteral("org.mpris.MediaPlayer2.Player") << changed << QStringList();
+        m_bus.send(signal);
+    }
+
+    const qlonglong positionMs = Position() / 1000;
+    if (sameTrack && songOpen()) {
+        const qlonglong expected = m_lastPositionMs + (m_wasPlaying ? m_sinceRefresh.elapsed() : 0);
+        if (m_seekAsked || std::abs(positionMs - expected) > SeekToleranceMs)
+            Q_EMIT m_player->Seeked(positionMs * 1000);
+    }
+    m_seekAsked = false;
+    m_lastPositionMs = positionMs;
+    m_wasPlaying = now.status == Playing;
+    m_sinceRefresh.restart();
+}

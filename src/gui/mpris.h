@@ -1,0 +1,96 @@
+// Media keys and the desktop's media controls: MPRIS 2 on the session bus as
+// org.mpris.MediaPlayer2.quavette. Every command runs the designed command a
+// person would use (a button of either window, a menu item), so states,
+// titles and messages are the designed ones; every property is read from the
+// flags that carry the player's state.
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QVariantMap>
+
+#include <functional>
+
+class MprisPlayerAdaptor;
+
+class MprisService : public QObject, protected QDBusContext
+{
+    Q_OBJECT
+
+public:
+    explicit MprisService(QObject *parent = nullptr);
+
+    // Offers the service on `bus`; false when there is no bus to offer it on.
+    bool Register(const QDBusConnection &bus);
+
+    // Root interface.
+    void Raise();
+    void Quit();
+
+    // Player interface. Commands run after the call has been answered: a
+    // message box a command shows must not hold the caller.
+    void Next();
+    void Previous();
+    void Pause();
+    void PlayPause();
+    void Stop();
+    void Play();
+    void Seek(qlonglong offsetUs);
+    void SetPosition(const QString &trackId, qlonglong positionUs);
+    // Refused: SupportedUriSchemes is empty, songs come from the command
+    // line and by drag and drop.
+    void OpenUri();
+
+    QString PlaybackStatus() const;
+    QString LoopStatus() const;
+    void SetLoopStatus(const QString &status);
+    bool Shuffle() const;
+    void SetShuffle(bool shuffle);
+    QVariantMap Metadata() const;
+    qlonglong Position() const;
+    bool CanGoNext() const;
+    bool CanPlay() const;
+    bool CanPause() const;
+    bool CanSeek() const;
+
+private:
+    // The song the player has loaded: what Metadata describes.
+    struct Track {
+        QByteArray path;
+        int index = -1;
+        bool operator==(const Track &) const = default;
+    };
+    // What PropertiesChanged reports.
+    struct Watched {
+        QString status;
+        QString loop;
+        bool shuffle = false;
+        bool canGoNext = false;
+        bool canPlay = false;
+        bool canPause = false;
+        bool canSeek = false;
+        quint64 track = 0;
+        bool operator==(const Watched &) const = default;
+    };
+    Track currentTrack() const;
+    Watched watched() const;
+    QVariantMap buildMetadata() const;
+    void later(std::function<void()> command);
+    void seekTo(qlonglong ms);
+    // After every handler: PropertiesChanged for what changed, Seeked when
+    // the position jumped.
+    void refresh();
+
+    QDBusConnection m_bus;
+    MprisPlayerAdaptor *m_player = nullptr;
+    Watched m_shown;
+    Track m_track;
+    quint64 m_trackNumber = 0;
+    QVariantMap m_metadata;
+    qlonglong m_lastPositionMs = 0;
+    bool m_wasPlaying = false;
+    bool m_seekAsked = false;
+    QElapsedTimer m_sinceRefresh;
+};
