@@ -6,8 +6,27 @@
 #include "gui/mpris.h"
 #include "gui/singleinstance.h"
 
+#include <QApplication>
 #include <QDBusConnection>
 #include <QTimer>
+
+namespace {
+
+// Files come while a message box or a file dialog may be open; they wait
+// until it is closed, as a person's next command would.
+void openWhenNoBoxIsOpen(QObject *context, const QList<QByteArray> &files)
+{
+    if (QApplication::activeModalWidget()) {
+        QTimer::singleShot(200, context, [context, files] { openWhenNoBoxIsOpen(context, files); });
+        return;
+    }
+    Dispatch([&files] {
+        if (Frm_main)
+            OpenFiles(*Frm_main, files, AfterAdding::PlayFirst);
+    });
+}
+
+} // namespace
 
 void RaiseMainWindow()
 {
@@ -17,6 +36,11 @@ void RaiseMainWindow()
     Frm_main->show();
     Frm_main->raise();
     Frm_main->activateWindow();
+    // An open message box stays in front of its window.
+    if (QWidget *box = QApplication::activeModalWidget()) {
+        box->raise();
+        box->activateWindow();
+    }
 }
 
 DesktopServices::DesktopServices(SingleInstance &instance, const QList<QByteArray> &files, QObject *parent)
@@ -30,24 +54,16 @@ DesktopServices::DesktopServices(SingleInstance &instance, const QList<QByteArra
     // box can open.
     connect(
         &instance, &SingleInstance::received, this,
-        [](const QList<QByteArray> &received) {
-            Dispatch([&received] {
-                RaiseMainWindow();
-                if (Frm_main && !received.isEmpty())
-                    OpenFiles(*Frm_main, received, AfterAdding::PlayFirst);
-            });
+        [this](const QList<QByteArray> &received) {
+            Dispatch(RaiseMainWindow);
+            if (!received.isEmpty())
+                openWhenNoBoxIsOpen(this, received);
         },
         Qt::QueuedConnection);
     connect(Frm_main, &TFrm_main::closed, &instance, &SingleInstance::Release);
 
-    if (!files.isEmpty()) {
-        QTimer::singleShot(0, this, [files] {
-            Dispatch([&files] {
-                if (Frm_main)
-                    OpenFiles(*Frm_main, files, AfterAdding::PlayFirst);
-            });
-        });
-    }
+    if (!files.isEmpty())
+        QTimer::singleShot(0, this, [this, files] { openWhenNoBoxIsOpen(this, files); });
     // After this start's own files: those of starts that came meanwhile.
     instance.Ready();
 }

@@ -10,6 +10,7 @@
 #include "gui/mprisadaptors.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDBusError>
 #include <QDBusMessage>
@@ -79,7 +80,8 @@ bool MprisService::Register(const QDBusConnection &bus)
 
 void MprisService::Raise()
 {
-    later([] { RaiseMainWindow(); });
+    // Also over a message box: the person then sees it.
+    QMetaObject::invokeMethod(this, [] { Dispatch(RaiseMainWindow); }, Qt::QueuedConnection);
 }
 
 void MprisService::Quit()
@@ -261,7 +263,9 @@ void MprisService::later(std::function<void()> command)
     QMetaObject::invokeMethod(
         this,
         [command = std::move(command)] {
-            if (Frm_main && Frm_ctrl)
+            // A person cannot press a button while a message box or a file
+            // dialog is open; neither can a media key.
+            if (Frm_main && Frm_ctrl && !QApplication::activeModalWidget())
                 Dispatch(command);
         },
         Qt::QueuedConnection);

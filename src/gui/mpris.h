@@ -29,8 +29,9 @@ public:
     void Raise();
     void Quit();
 
-    // Player interface. Commands run after the call has been answered: a
-    // message box a command shows must not hold the caller.
+    // Player interface. Commands run after the call has been answered (a
+    // message box a command shows must not hold the caller), and not at all
+    // while a modal box is open.
     void Next();
     void Previous();
     void Pause();

@@ -128,15 +128,18 @@ def command_line(ctx):
     app = start_with(ctx, root, "", "songs/a first.mid", "songs/gone.mid")
     try:
         wait_for("the named song to start", lambda: app.title() == "Quavette - a first.mid", 10)
-        caption, texts = app.answer_dialog("error")
+        caption, texts = app.wait_dialog("error")
         check(any(f"{songs}/gone.mid (No such file or directory)" in t for t in texts), f"the missing file: {texts}")
         level = listen(ctx.desktop, 1.0, ctx.wav("named"))
         check(level > SILENCE_RMS, f"the named song is heard (RMS {level})")
 
-        # A second start hands its files over and ends.
+        # A second start hands its files over and ends; they wait for the box.
         second = subprocess.run([ctx.program, "songs/b second.mid"], cwd=root, env=app.env, capture_output=True,
                                 timeout=20)
         check(second.returncode == 0, f"the second start ends: {second.returncode}")
+        time.sleep(0.5)
+        check(app.title() == "Quavette - a first.mid", "nothing changes under the message box")
+        app.answer_dialog("error")
         wait_for("the handed song to start", lambda: app.title() == "Quavette - b second.mid", 5)
         check(len(_windows(app)) == 1, "one main window")
 
