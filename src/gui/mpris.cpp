@@ -172,8 +172,9 @@ QString MprisService::PlaybackStatus() const
 
 QString MprisService::LoopStatus() const
 {
-    // Without "Repea&t" the playlist starts again after its last song.
-    return Frm_main && Frm_main->Loop->isChecked() ? QStringLiteral("Track") : QStringLiteral("Playlist");
+    // "Repea&t" is the only loop a person can switch; "Playlist" is taken as
+    // "None" when written, since the list always starts again anyway.
+    return Frm_main && Frm_main->Loop->isChecked() ? QStringLiteral("Track") : QStringLiteral("None");
 }
 
 void MprisService::SetLoopStatus(const QString &status)

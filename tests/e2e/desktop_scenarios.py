@@ -95,6 +95,7 @@ def media_keys(ctx):
         position = float(playerctl(app, "position"))
         check(2.0 <= position < 3.5, f"position after the seek: {position}")
 
+        check(playerctl(app, "loop") == "None", "without Repeat the loop status is None")
         playerctl(app, "loop", "Track")
         playerctl(app, "shuffle", "On")
         wait_for("Repeat and Random mode", lambda: (playerctl(app, "loop"), playerctl(app, "shuffle")) == ("Track", "On"), 5)
