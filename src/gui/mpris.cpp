@@ -61,7 +61,7 @@ bool MprisService::Register(const QDBusConnection &bus)
     if (!m_bus.registerObject(ObjectPath, this, QDBusConnection::ExportAdaptors))
         return false;
     // A second program of this user with other settings takes the name the
-    // specification gives for more than one instance.
+    // MPRIS interface gives for more than one instance.
     if (!m_bus.registerService(ServiceName)
         && !m_bus.registerService(ServiceName + QStringLiteral(".instance")
                                   + QString::number(QCoreApplication::applicationPid()))) {
@@ -130,7 +130,7 @@ void MprisService::Seek(qlonglong offsetUs)
         if (!CanSeek())
             return;
         const qlonglong target = Frm_main->MediaPlayer->Position() + offsetUs / 1000;
-        // Past the end is the next song, as the specification asks.
+        // Past the end is the next song, as MPRIS asks.
         if (target > Frm_main->MediaPlayer->Length())
             Frm_main->Btn_Next->click();
         else
