@@ -54,6 +54,18 @@ bool isReset(const std::uint8_t *d, std::size_t n)
         && d[4] == 0x00 && (d[5] == 0x7E || d[5] == 0x7F);
 }
 
+// GS "use for rhythm part" (41 dev 42 12 40 1p 15 vv sum): the song channel
+// it turns into a rhythm part (vv 1 or 2) or back into a melodic one (vv 0).
+int rhythmPartChannel(const std::uint8_t *d, std::size_t n)
+{
+    if (n >= 9 && d[0] == 0x41 && d[2] == 0x42 && d[3] == 0x12 && d[4] == 0x40 && (d[5] & 0xF0) == 0x10
+        && d[6] == 0x15 && d[7] <= 2) {
+        const int part = d[5] & 0x0F;
+        return part == 0 ? DrumChannel : part <= 9 ? part - 1 : part;
+    }
+    return -1;
+}
+
 } // namespace
 
 SongPlayer::SongPlayer(fluid_synth_t *synth, int sampleRate)
@@ -302,9 +314,13 @@ void SongPlayer::resetGroup()
 }
 
 // Brings the fresh group to the state the song has at the current position:
-// programs, controllers, pitch bend, pressure and sysex, without the notes.
-// Only the last value of each plain controller is sent; what depends on order
-// (parameter numbers and their data, resets, sysex) is replayed in order.
+// programs, controllers, pitch bend, pressure and sysex, then strikes again
+// the notes the song holds across this point, at their velocity, so that a
+// chord held through a pause or a seek does not fall silent until its next
+// note. Only the last value of each plain controller is sent; what depends
+// on order (parameter numbers and their data, resets, sysex) is replayed in
+// order. Rhythm parts are left alone: a drum note is a stroke, not a held
+// sound, and striking it again would be a new stroke.
 void SongPlayer::chase()
 {
     const auto &events = m_song->events();
@@ -317,12 +333,16 @@ void SongPlayer::chase()
     lastBend.fill(None);
     lastPressure.fill(None);
     std::vector<int> ordered;
+    std::array<std::array<std::uint8_t, 128>, 16> held{}; // velocity of each key down
+    std::array<bool, 16> rhythm{};
+    rhythm[DrumChannel] = true;
 
     for (std::size_t i = 0; i < m_next; ++i) {
         const SongEvent &e = events[i];
         const int index = int(i);
         if (e.kind == MidiEvent::SysEx) {
-            if (isReset(m_song->sysExData().data() + e.offset, e.size)) {
+            const std::uint8_t *d = m_song->sysExData().data() + e.offset;
+            if (isReset(d, e.size)) {
                 // Everything before a reset is undone by it.
                 std::fill(lastCc.begin(), lastCc.end(), None);
                 lastProgram.fill(None);
@@ -331,18 +351,31 @@ void SongPlayer::chase()
                 bankMsb = {};
                 bankLsb = {};
                 ordered.clear();
+                held = {};
+                rhythm = {};
+                rhythm[DrumChannel] = true;
             } else {
+                if (const int c = rhythmPartChannel(d, e.size); c >= 0)
+                    rhythm[std::size_t(c)] = d[7] != 0;
                 ordered.push_back(index);
             }
             continue;
         }
         const int c = e.status & 0x0F;
         switch (e.status & 0xF0) {
+        case 0x80:
+            held[std::size_t(c)][e.data1 & 0x7F] = 0;
+            break;
+        case 0x90:
+            held[std::size_t(c)][e.data1 & 0x7F] = e.data2;
+            break;
         case 0xB0:
             if (e.data1 == 0)
                 bankMsb[std::size_t(c)] = e.data2;
             else if (e.data1 == 32)
                 bankLsb[std::size_t(c)] = e.data2;
+            if (e.data1 == 120 || e.data1 >= 123) // all sound off, all notes off, mode changes
+                held[std::size_t(c)] = {};
             if (isParameterController(e.data1) || e.data1 == 121 || e.data1 >= 126)
                 ordered.push_back(index);
             else if (e.data1 < 120)
@@ -359,7 +392,7 @@ void SongPlayer::chase()
             lastBend[std::size_t(c)] = index;
             break;
         default:
-            break; // notes and key pressure belong to notes that are not sounding
+            break; // key pressure belongs to a note struck anew below
         }
     }
 
@@ -380,6 +413,13 @@ void SongPlayer::chase()
             fluid_synth_cc(m_synth, m_base + c, 32, bankAtProgram[std::size_t(c)][1]);
         }
         dispatch(e);
+    }
+    for (int c = 0; c < 16; ++c) {
+        if (rhythm[std::size_t(c)])
+            continue;
+        for (int key = 0; key < 128; ++key)
+            if (const int velocity = held[std::size_t(c)][std::size_t(key)])
+                fluid_synth_noteon(m_synth, m_base + c, key, velocity);
     }
 }
 

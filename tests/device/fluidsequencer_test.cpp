@@ -462,3 +462,39 @@ TEST_F(Sequencer, RmidFilePlaysWhateverItsName)
         EXPECT_GT(RenderClock::rms(sound), 50 * SilentRms) << name;
     }
 }
+
+// A chord held from 2 s to 6 s sounds again, struck anew, when playing goes
+// on inside it, and only there.
+TEST_F(Sequencer, HeldNotesSoundAgainAfterPauseAndSeek)
+{
+    TrackBuilder t;
+    t.at(0, {0xC0, 16}).at(192, {0x90, 60, 100}).at(0, {0x90, 64, 100}).at(0, {0x90, 67, 100})
+        .at(384, {0x80, 60, 0}).at(0, {0x80, 64, 0}).at(0, {0x80, 67, 0}).end(96);
+    const QByteArray chord = write("chord.mid", Smf(0, 48, {t})); // 96 ticks a second: 2 s to 6 s, ends at 7 s
+    struct Case {
+        const char *name;
+        int seekMs; // -1: pause at 3.3 s and play on
+        bool sounds;
+    };
+    for (const Case c : {Case{"pause inside the chord", -1, true}, Case{"seek into the chord", 2500, true},
+                         Case{"seek past the chord", 6500, false}}) {
+        ASSERT_EQ(seq.open(chord), QString());
+        if (c.seekMs < 0) {
+            ASSERT_TRUE(seq.play());
+            clock.renderMs(3300);
+            ASSERT_TRUE(seq.pause());
+            clock.renderMs(1000);
+        } else {
+            ASSERT_TRUE(seq.seek(c.seekMs));
+        }
+        ASSERT_TRUE(seq.play());
+        const auto after = clock.renderMs(300);
+        if (c.sounds) {
+            EXPECT_GT(RenderClock::rms(after, 20 * 44), 50 * SilentRms) << c.name;
+        } else {
+            EXPECT_LT(RenderClock::rms(after), SilentRms) << c.name;
+        }
+        seq.stop();
+        clock.renderMs(2000); // what this case left sounding dies away
+    }
+}
