@@ -70,10 +70,12 @@ QString FluidSequencer::startEngine()
         m_synth = new_fluid_synth(m_settings);
         if (!m_synth)
             return QStringLiteral("The synthesiser could not be started.");
-        fluid_synth_add_sfont(m_synth, sfont);
+        const int sfontId = fluid_synth_add_sfont(m_synth, sfont);
         m_sfont = sfont;
-        fluid_synth_program_reset(m_synth);
-        m_player = std::make_unique<SongPlayer>(m_synth, m_options.sampleRate);
+        // No instrument until a song chooses one: each costs its samples.
+        for (int ch = 0; ch < SongPlayer::SynthChannels; ++ch)
+            fluid_synth_unset_program(m_synth, ch);
+        m_player = std::make_unique<SongPlayer>(m_synth, sfontId, m_options.sampleRate);
     }
     if (!m_options.renderToMemory && !m_driver) {
         for (const char *driver : {"pulseaudio", "alsa"}) {

@@ -68,8 +68,9 @@ int rhythmPartChannel(const std::uint8_t *d, std::size_t n)
 
 } // namespace
 
-SongPlayer::SongPlayer(fluid_synth_t *synth, int sampleRate)
+SongPlayer::SongPlayer(fluid_synth_t *synth, int sfontId, int sampleRate)
     : m_synth(synth)
+    , m_sfontId(sfontId)
     , m_rate(sampleRate)
     , m_status(std::uint64_t(TPlayerMode::pmNotReady) << 32)
 {
@@ -105,7 +106,25 @@ int SongPlayer::positionAt(std::int64_t frame) const
 
 std::shared_ptr<const Song> SongPlayer::setSong(std::shared_ptr<const Song> song)
 {
+    Instruments instruments;
+    if (song)
+        instruments = instrumentsOf(*song);
+    std::set<Preset> &wanted = instruments.presets;
+    // One instrument per hold of the lock: loading one from the disk may take
+    // a while, and the audio thread may still be playing a fading tail.
+    for (const Preset &p : wanted) {
+        if (!m_pinned.contains(p)) {
+            std::lock_guard lock(m_mutex);
+            fluid_synth_pin_preset(m_synth, m_sfontId, p.first, p.second);
+        }
+    }
     std::lock_guard lock(m_mutex);
+    // Samples still in use by a channel or a sounding voice stay until freed.
+    for (const Preset &p : m_pinned)
+        if (!wanted.contains(p))
+            fluid_synth_unpin_preset(m_synth, m_sfontId, p.first, p.second);
+    m_pinned = std::move(wanted);
+    m_powerOn = instruments.powerOn;
     releaseNotes();
     std::swap(m_song, song);
     m_frame = 0;
@@ -272,6 +291,7 @@ void SongPlayer::finish()
 void SongPlayer::startSession()
 {
     m_base = (m_base + 16) % SynthChannels;
+    releaseIdleGroups();
     resetGroup();
     chase();
 }
@@ -283,6 +303,16 @@ void SongPlayer::releaseNotes()
         fluid_synth_cc(m_synth, ch, 66, 0); // sostenuto
         fluid_synth_all_notes_off(m_synth, ch);
     }
+}
+
+// The groups of earlier sessions give up their instruments, so that the
+// samples of songs played before are freed rather than piling up. Their
+// fading notes keep theirs until they end.
+void SongPlayer::releaseIdleGroups()
+{
+    for (int ch = 0; ch < SynthChannels; ++ch)
+        if (ch / 16 * 16 != m_base)
+            fluid_synth_unset_program(m_synth, ch);
 }
 
 // A clean General MIDI state for the group, without killing any voice.
@@ -308,7 +338,14 @@ void SongPlayer::resetGroup()
             fluid_synth_deactivate_tuning(m_synth, ch, 0);
         }
         fluid_synth_bank_select(m_synth, ch, 0);
-        fluid_synth_program_change(m_synth, ch, 0);
+        // A channel whose notes all sound with instruments the song chooses
+        // gets none until then, unless its power-on one is loaded anyway:
+        // each instrument costs its samples.
+        const Preset powerOn = c == DrumChannel ? Preset{128, 0} : Preset{0, 0};
+        if (m_powerOn[std::size_t(c)] || m_pinned.contains(powerOn))
+            fluid_synth_program_change(m_synth, ch, 0);
+        else
+            fluid_synth_unset_program(m_synth, ch);
     }
     dirty = false;
 }
@@ -498,6 +535,85 @@ void SongPlayer::sendSysEx(const std::uint8_t *d, std::size_t n)
     }
     if (n > 0 && n < 0x7FFFFFFF)
         fluid_synth_sysex(m_synth, reinterpret_cast<const char *>(d), int(n), nullptr, nullptr, nullptr, 0);
+}
+
+// The instruments the song's notes sound with, found the way the synthesiser
+// finds them: the bank in force (rhythm parts: the percussion bank) and the
+// program, with its fallbacks for what the SoundFont lacks; and the channels
+// that play with their power-on instrument (none chosen since a reset).
+SongPlayer::Instruments SongPlayer::instrumentsOf(const Song &song)
+{
+    fluid_sfont_t *sfont = nullptr;
+    {
+        std::lock_guard lock(m_mutex);
+        sfont = fluid_synth_get_sfont_by_id(m_synth, m_sfontId);
+    }
+    const auto resolve = [&](bool rhythm, int bank, int program) -> Preset {
+        if (rhythm)
+            bank = 128;
+        if (sfont && fluid_sfont_get_preset(sfont, bank, program))
+            return {bank, program};
+        if (rhythm)
+            return {128, 0};
+        if (sfont && fluid_sfont_get_preset(sfont, 0, program))
+            return {0, program};
+        return {0, 0};
+    };
+    Instruments found;
+    // The bank takes effect with the next program change.
+    std::array<int, 16> bank{}, selectedBank{}, program{};
+    std::array<bool, 16> rhythm{}, noted{}, chosen{};
+    const auto powerOn = [&] {
+        bank = {};
+        selectedBank = {};
+        program = {};
+        rhythm = {};
+        rhythm[DrumChannel] = true;
+        noted = {};
+        chosen = {};
+    };
+    powerOn();
+    for (const SongEvent &e : song.events()) {
+        if (e.kind == MidiEvent::SysEx) {
+            const std::uint8_t *d = song.sysExData().data() + e.offset;
+            if (isReset(d, e.size)) {
+                powerOn();
+            } else if (const int c = rhythmPartChannel(d, e.size); c >= 0) {
+                // The part is given program 0 at once, in the audio thread.
+                rhythm[std::size_t(c)] = d[7] != 0;
+                selectedBank[std::size_t(c)] = bank[std::size_t(c)];
+                program[std::size_t(c)] = 0;
+                noted[std::size_t(c)] = false;
+                chosen[std::size_t(c)] = true;
+                found.presets.insert(resolve(rhythm[std::size_t(c)], bank[std::size_t(c)], 0));
+            }
+            continue;
+        }
+        const std::size_t c = e.status & 0x0F;
+        switch (e.status & 0xF0) {
+        case 0x90:
+            // Once per instrument change, not per note: songs hold many notes.
+            if (e.data2 != 0 && !noted[c]) {
+                found.presets.insert(resolve(rhythm[c], selectedBank[c], program[c]));
+                found.powerOn[c] = found.powerOn[c] || !chosen[c];
+                noted[c] = true;
+            }
+            break;
+        case 0xB0:
+            if (e.data1 == 0)
+                bank[c] = e.data2;
+            break;
+        case 0xC0:
+            selectedBank[c] = bank[c];
+            program[c] = e.data1 & 0x7F;
+            noted[c] = false;
+            chosen[c] = true;
+            break;
+        default:
+            break;
+        }
+    }
+    return found;
 }
 
 SongPlayer::ChannelState SongPlayer::channelState(int channel)

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <utility>
 
 class SongPlayer
 {
@@ -23,13 +25,14 @@ public:
     static constexpr int ChannelGroups = 4;
     static constexpr int SynthChannels = ChannelGroups * 16;
 
-    // `synth` must have SynthChannels MIDI channels; it is used only under
-    // this object's lock.
-    SongPlayer(fluid_synth_t *synth, int sampleRate);
+    // `synth` must have SynthChannels MIDI channels and `sfontId` loaded; it
+    // is used only under this object's lock.
+    SongPlayer(fluid_synth_t *synth, int sfontId, int sampleRate);
 
     // Installs `song` (nullptr: none) stopped at its start, after releasing
     // the notes of the previous one, which is handed back so that the caller
-    // frees it outside the lock.
+    // frees it outside the lock. The samples of every instrument the song
+    // plays are loaded here, so that no note waits for the disk while playing.
     std::shared_ptr<const Song> setSong(std::shared_ptr<const Song> song);
 
     bool play();
@@ -65,11 +68,19 @@ private:
     void startSession();
     void releaseNotes();
     void resetGroup();
+    void releaseIdleGroups();
     void chase();
+    using Preset = std::pair<int, int>; // bank, program
+    struct Instruments {
+        std::set<Preset> presets;
+        std::array<bool, 16> powerOn{}; // channel plays notes with its power-on instrument
+    };
+    Instruments instrumentsOf(const Song &song);
     void dispatch(const SongEvent &e);
     void sendSysEx(const std::uint8_t *data, std::size_t size);
 
     fluid_synth_t *const m_synth;
+    const int m_sfontId;
     const int m_rate;
 
     std::mutex m_mutex; // everything below, and every use of m_synth
@@ -81,6 +92,8 @@ private:
     std::int64_t m_budget = 0;   // work left to events in this audio callback
     int m_base = 0;              // first synthesiser channel of the group in use
     std::array<bool, ChannelGroups> m_dirtyGroup{}; // key pressure, RPN/NRPN, tuning
+    std::set<Preset> m_pinned; // instruments whose samples stay loaded
+    std::array<bool, 16> m_powerOn{};
 
     // Mode in the high half, position in ms in the low half: read together,
     // so that "stopped" is never seen with a position short of the end.

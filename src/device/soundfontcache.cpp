@@ -76,10 +76,17 @@ void SoundFontCache::load(Entry *entry, std::string path)
         error = "No SoundFont was found.";
     } else {
         // A synthesiser of its own owns the font and is never deleted, so the
-        // font outlives every synthesiser it is lent to.
+        // font outlives every synthesiser it is lent to. It never plays, so it
+        // is made as small as it can be. The samples are read from the file
+        // only for the instruments a song selects: a General MIDI font is
+        // mostly instruments a given song never plays.
         fluid_settings_t *settings = new_fluid_settings();
         fluid_settings_setint(settings, "synth.lock-memory", 0);
-        fluid_settings_setint(settings, "synth.dynamic-sample-loading", 0);
+        fluid_settings_setint(settings, "synth.dynamic-sample-loading", 1);
+        fluid_settings_setint(settings, "synth.polyphony", 1);
+        fluid_settings_setint(settings, "synth.reverb.active", 0);
+        fluid_settings_setint(settings, "synth.chorus.active", 0);
+        fluid_settings_setnum(settings, "synth.sample-rate", 8000);
         fluid_synth_t *owner = settings ? new_fluid_synth(settings) : nullptr;
         const int id = owner ? fluid_synth_sfload(owner, path.c_str(), 0) : FLUID_FAILED;
         if (id != FLUID_FAILED)

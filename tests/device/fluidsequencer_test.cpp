@@ -299,7 +299,7 @@ TEST_F(Sequencer, EverySongStartsFromGeneralMidiDefaults)
     a.at(0, {0xC0, 40}).at(0, {0xB0, 7, 30}).at(0, {0xB0, 10, 0}).at(0, {0xE0, 0, 0}).at(0, {0xB0, 64, 127})
         .at(0, {0x90, 60, 100}).at(96, {0x80, 60, 0}).end(0);
     TrackBuilder b;
-    b.at(0, {0x90, 60, 100}).at(96, {0x80, 60, 0}).end(0);
+    b.at(0, {0x90, 60, 100}).at(0, {0x99, 38, 100}).at(96, {0x80, 60, 0}).at(0, {0x89, 38, 0}).end(0);
     const QByteArray songA = write("a.mid", Smf(0, 96, {a}));
     const QByteArray songB = write("b.mid", Smf(0, 96, {b}));
 
@@ -496,5 +496,26 @@ TEST_F(Sequencer, HeldNotesSoundAgainAfterPauseAndSeek)
         }
         seq.stop();
         clock.renderMs(2000); // what this case left sounding dies away
+    }
+}
+
+// With the SoundFont's samples loaded per song, an instrument first heard in
+// the middle of a song still sounds from its first note on, however that
+// point is reached.
+TEST_F(Sequencer, TheFirstNoteOfAnInstrumentSoundsAtOnce)
+{
+    TrackBuilder t;
+    t.at(0, {0x90, 60, 100}).at(48, {0x80, 60, 0}).at(48, {0xC1, 56}).at(0, {0x91, 72, 110}).at(96, {0x81, 72, 0})
+        .end(48);
+    const QByteArray song = write("trumpet.mid", Smf(0, 96, {t})); // the trumpet at 1000 ms
+    for (const int seekMs : {0, 1000}) {
+        for (int reopen = 0; reopen < 2; ++reopen) {
+            ASSERT_EQ(seq.open(song), QString());
+            ASSERT_TRUE(seq.seek(seekMs));
+            ASSERT_TRUE(seq.play());
+            const auto sound = clock.renderMs(1000 - seekMs + 30);
+            EXPECT_GT(clock.tailRms(sound, 25), 50 * SilentRms) << "from " << seekMs << " ms, opened " << reopen + 1;
+            seq.close();
+        }
     }
 }
