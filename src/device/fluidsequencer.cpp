@@ -99,7 +99,29 @@ int FluidSequencer::audioCallback(void *data, int len, int, float *[], int nout,
         return FLUID_OK;
     }
     self->m_player->render(len, out[0], out[1]);
+    self->tellSongEnd();
     return FLUID_OK;
+}
+
+// After rendering, outside the scheduler's lock.
+void FluidSequencer::tellSongEnd()
+{
+    const unsigned ends = m_player->endCount();
+    if (m_endsSeen.exchange(ends, std::memory_order_acq_rel) == ends)
+        return;
+    std::function<void()> handler;
+    {
+        std::lock_guard lock(m_handlerMutex);
+        handler = m_onSongEnd;
+    }
+    if (handler)
+        handler();
+}
+
+void FluidSequencer::setSongEndHandler(std::function<void()> handler)
+{
+    std::lock_guard lock(m_handlerMutex);
+    m_onSongEnd = std::move(handler);
 }
 
 QString FluidSequencer::open(const QByteArray &path)
@@ -176,6 +198,7 @@ void FluidSequencer::render(int frames, float *left, float *right)
         return;
     }
     m_player->render(frames, left, right);
+    tellSongEnd();
 }
 
 FluidSequencer::ChannelState FluidSequencer::channelState(int channel)

@@ -8,7 +8,10 @@
 
 #include <fluidsynth.h>
 
+#include <atomic>
+#include <functional>
 #include <memory>
+#include <mutex>
 
 class SongPlayer;
 
@@ -40,6 +43,7 @@ public:
     TPlayerMode mode() const override;
     int position() const override;
     int length() const override;
+    void setSongEndHandler(std::function<void()> handler) override;
 
     // With renderToMemory: synthesises the next `frames` frames (planar
     // stereo at sampleRate), playing the song on. Does nothing before the
@@ -65,6 +69,7 @@ public:
 
 private:
     QString startEngine();
+    void tellSongEnd();
     static int audioCallback(void *data, int len, int nfx, float *fx[], int nout, float *out[]);
 
     Options m_options;
@@ -75,6 +80,9 @@ private:
     std::unique_ptr<SongPlayer> m_player;
     int m_format = 0;
     int m_tracks = 0;
+    std::mutex m_handlerMutex;
+    std::function<void()> m_onSongEnd;
+    std::atomic<unsigned> m_endsSeen{0};
 };
 
 // The sequencer the program plays through: FluidSynth with the General MIDI

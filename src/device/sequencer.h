@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 enum class TPlayerMode {
     pmNotReady = 0,
     pmStopped,
@@ -40,4 +42,13 @@ public:
     virtual TPlayerMode mode() const = 0;  // pmNotReady while nothing is open
     virtual int position() const = 0;      // 0 while nothing is open
     virtual int length() const = 0;        // 0 while nothing is open
+
+    // `handler` is called once each time the playing song reaches its end,
+    // at the moment mode() turns to pmStopped, so that the owner can move on
+    // at once instead of waiting for its next poll. It runs on the thread
+    // that plays the audio (the sequencer's audio thread, or whoever renders),
+    // with no lock of the sequencer's held: it may read mode() and position()
+    // but must not give commands; it should only pass the news on, e.g. as a
+    // queued call to the GUI thread. An empty function removes it.
+    virtual void setSongEndHandler(std::function<void()> handler) = 0;
 };

@@ -286,6 +286,7 @@ void SongPlayer::finish()
 {
     m_mode = TPlayerMode::pmStopped;
     publish(m_mode, m_length.load(std::memory_order_relaxed));
+    m_endCount.fetch_add(1, std::memory_order_release);
 }
 
 void SongPlayer::startSession()

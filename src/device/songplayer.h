@@ -41,6 +41,9 @@ public:
     bool stop();
     bool seek(int ms);
 
+    // How many times a song has reached its end; read without the lock.
+    unsigned endCount() const { return m_endCount.load(std::memory_order_acquire); }
+
     // The audio callback: overwrites `frames` frames of left and right with
     // the synthesiser's output, playing the song's events as they fall due.
     void render(int frames, float *left, float *right);
@@ -99,4 +102,5 @@ private:
     // so that "stopped" is never seen with a position short of the end.
     std::atomic<std::uint64_t> m_status;
     std::atomic<int> m_length{0};
+    std::atomic<unsigned> m_endCount{0};
 };

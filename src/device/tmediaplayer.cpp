@@ -19,6 +19,12 @@ TMediaPlayer::TMediaPlayer(std::unique_ptr<ISequencer> sequencer)
 TMediaPlayer::~TMediaPlayer()
 {
     Close();
+    m_sequencer->setSongEndHandler({});
+}
+
+void TMediaPlayer::setSongEndHandler(std::function<void()> handler)
+{
+    m_sequencer->setSongEndHandler(std::move(handler));
 }
 
 void TMediaPlayer::requireOpen() const

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -49,6 +50,11 @@ public:
     int Length();  // needs an open song
     int Position() const; // no check
     TPlayerMode Mode() const; // no check
+
+    // Called at once, on the audio thread, each time the playing song
+    // reaches its end (see ISequencer::setSongEndHandler): the owner queues a
+    // call to itself rather than waiting for its next poll.
+    void setSongEndHandler(std::function<void()> handler);
 
 
 private:

@@ -519,3 +519,28 @@ TEST_F(Sequencer, TheFirstNoteOfAnInstrumentSoundsAtOnce)
         }
     }
 }
+
+TEST_F(Sequencer, TheSongEndHandlerIsCalledOnceAtTheEnd)
+{
+    int calls = 0;
+    bool stoppedAtLength = false;
+    seq.setSongEndHandler([&] {
+        ++calls;
+        stoppedAtLength = seq.mode() == TPlayerMode::pmStopped && seq.position() == seq.length();
+    });
+    ASSERT_EQ(seq.open(TestMidi("malcohol__test-length-0.mid")), QString()); // 500 ms
+    ASSERT_TRUE(seq.play());
+    clock.renderMs(200);
+    ASSERT_TRUE(seq.pause());
+    ASSERT_TRUE(seq.stop());
+    clock.renderMs(200);
+    EXPECT_EQ(calls, 0) << "Pause and Stop are no end";
+    ASSERT_TRUE(seq.play());
+    clock.renderMs(1000);
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(stoppedAtLength);
+    ASSERT_TRUE(seq.seek(0));
+    ASSERT_TRUE(seq.play());
+    clock.renderMs(1000);
+    EXPECT_EQ(calls, 2) << "each end is told";
+}

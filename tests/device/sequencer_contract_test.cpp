@@ -53,14 +53,18 @@ struct Observed {
     TPlayerMode mode;
     int position;
     int length;
+    int ends; // calls of the song-end handler so far
     bool operator==(const Observed &) const = default;
 };
 
 std::vector<Observed> run(ISequencer &s, const Advance &advance)
 {
+    int ends = 0;
+    s.setSongEndHandler([&] { ++ends; });
     std::vector<Observed> seen;
     for (const Step &step : script(advance))
-        seen.push_back({step.act(s), s.mode(), s.position(), s.length()});
+        seen.push_back({step.act(s), s.mode(), s.position(), s.length(), ends});
+    s.setSongEndHandler({});
     return seen;
 }
 
@@ -82,6 +86,7 @@ TEST(SequencerContract, TheFakeAnswersAsTheRealOneDoes)
         EXPECT_EQ(int(seen[i].mode), int(expected[i].mode)) << steps[i].what;
         EXPECT_EQ(seen[i].position, expected[i].position) << steps[i].what;
         EXPECT_EQ(seen[i].length, expected[i].length) << steps[i].what;
+        EXPECT_EQ(seen[i].ends, expected[i].ends) << steps[i].what;
     }
 }
 

@@ -196,3 +196,13 @@ TEST_F(MediaPlayer, RepeatAfterTheEndPlaysTheSongAgainWithSound)
     EXPECT_GT(RenderClock::rms(again), 20 * SilentRms);
     EXPECT_EQ(player->Mode(), TPlayerMode::pmPlaying);
 }
+
+TEST_F(MediaPlayer, TheSongEndHandlerIsPassedToTheSequencer)
+{
+    int calls = 0;
+    player->setSongEndHandler([&] { ++calls; });
+    open(Short);
+    player->Play();
+    playToEnd();
+    EXPECT_EQ(calls, 1);
+}

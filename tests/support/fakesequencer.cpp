@@ -77,8 +77,11 @@ bool FakeSequencer::seek(int ms)
 
 void FakeSequencer::finish(Shared *s)
 {
+    const bool playing = s->mode == TPlayerMode::pmPlaying;
     s->position = s->length;
     s->mode = TPlayerMode::pmStopped;
+    if (playing && s->songEndHandler)
+        s->songEndHandler();
 }
 
 void FakeSequencer::advance(Shared *s, int ms)
@@ -87,5 +90,5 @@ void FakeSequencer::advance(Shared *s, int ms)
         return;
     s->position = std::min(s->length, s->position + ms);
     if (s->position == s->length)
-        s->mode = TPlayerMode::pmStopped;
+        finish(s);
 }

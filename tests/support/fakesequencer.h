@@ -8,6 +8,8 @@
 #include <QHash>
 #include <QStringList>
 
+#include <functional>
+
 class FakeSequencer : public ISequencer
 {
 public:
@@ -21,6 +23,7 @@ public:
         int position = 0;
         int length = 0;
         int statusQueries = 0;
+        std::function<void()> songEndHandler;
     };
 
     explicit FakeSequencer(Shared *shared) : s(shared) {}
@@ -35,8 +38,10 @@ public:
     TPlayerMode mode() const override { ++s->statusQueries; return s->mode; }
     int position() const override { ++s->statusQueries; return s->position; }
     int length() const override { ++s->statusQueries; return s->length; }
+    void setSongEndHandler(std::function<void()> handler) override { s->songEndHandler = std::move(handler); }
 
-    // Test controls.
+    // Test controls. Reaching the end calls the song-end handler, as the real
+    // sequencer does from its audio thread.
     static void finish(Shared *s); // the playing song reaches its end
     static void advance(Shared *s, int ms); // time passes while playing
 
