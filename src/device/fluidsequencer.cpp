@@ -1,9 +1,12 @@
 #include "device/fluidsequencer.h"
 
+#include "device/driveroutput.h"
+#include "device/pulseoutput.h"
 #include "device/song.h"
 #include "device/songplayer.h"
 #include "device/soundfontcache.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -20,6 +23,36 @@ std::string soundFontPath(const QByteArray &configured)
     return configured.isEmpty() ? SoundFontCache::defaultPath() : toStd(configured);
 }
 
+// Pause, Stop and the like fade out over this long: short enough to be heard
+// as immediate, long enough not to click.
+constexpr int FadeMs = 10;
+
+std::uint32_t steadyMs()
+{
+    using namespace std::chrono;
+    return std::uint32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+class OutputLock
+{
+public:
+    explicit OutputLock(AudioOutput *output) : m_output(output)
+    {
+        if (m_output)
+            m_output->lock();
+    }
+    ~OutputLock()
+    {
+        if (m_output)
+            m_output->unlock();
+    }
+    OutputLock(const OutputLock &) = delete;
+    OutputLock &operator=(const OutputLock &) = delete;
+
+private:
+    AudioOutput *m_output;
+};
+
 } // namespace
 
 FluidSequencer::FluidSequencer(Options options)
@@ -29,14 +62,10 @@ FluidSequencer::FluidSequencer(Options options)
 
 FluidSequencer::~FluidSequencer()
 {
-    if (m_driver) {
-        // Let released notes fade for a moment, so that closing the output
-        // does not cut a sound in the middle (a click).
-        close();
-        for (int i = 0; i < 20 && m_player->activeVoices() > 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        delete_fluid_audio_driver(m_driver);
-    }
+    close();
+    if (outputOpen()) // let the fade out be heard before the stream goes
+        std::this_thread::sleep_for(std::chrono::milliseconds(4 * FadeMs));
+    m_output.reset();
     m_player.reset();
     if (m_synth) {
         // The font belongs to the process-wide cache, not to this synthesiser.
@@ -64,9 +93,6 @@ QString FluidSequencer::startEngine()
         fluid_settings_setint(m_settings, "synth.threadsafe-api", 0);
         fluid_settings_setint(m_settings, "synth.device-id", 127);
         fluid_settings_setint(m_settings, "synth.lock-memory", 0);
-        fluid_settings_setint(m_settings, "audio.period-size", m_options.periodSize);
-        fluid_settings_setint(m_settings, "audio.periods", 2);
-        fluid_settings_setstr(m_settings, "audio.pulseaudio.media-role", "music");
         m_synth = new_fluid_synth(m_settings);
         if (!m_synth)
             return QStringLiteral("The synthesiser could not be started.");
@@ -77,51 +103,25 @@ QString FluidSequencer::startEngine()
             fluid_synth_unset_program(m_synth, ch);
         m_player = std::make_unique<SongPlayer>(m_synth, sfontId, m_options.sampleRate);
     }
-    if (!m_options.renderToMemory && !m_driver) {
-        for (const char *driver : {"pulseaudio", "alsa"}) {
-            fluid_settings_setstr(m_settings, "audio.driver", driver);
-            m_driver = new_fluid_audio_driver2(m_settings, &FluidSequencer::audioCallback, this);
-            if (m_driver)
-                break;
+    if (!m_options.renderToMemory && !m_output) {
+        auto pulse = std::make_unique<PulseOutput>(static_cast<AudioSource *>(this), m_options.sampleRate, m_options.latencyFrames,
+                                                   m_options.periodSize);
+        if (pulse->connect()) {
+            m_output = std::move(pulse);
+        } else {
+            // Without a sound server, the sound card itself, with a period
+            // short enough for Pause to be heard at once.
+            fluid_settings_setstr(m_settings, "audio.driver", "alsa");
+            fluid_settings_setint(m_settings, "audio.period-size", 512);
+            fluid_settings_setint(m_settings, "audio.periods", 2);
+            auto driver = std::make_unique<DriverOutput>(static_cast<AudioSource *>(this), m_settings, m_options.sampleRate);
+            if (driver->probe())
+                m_output = std::move(driver);
         }
-        if (!m_driver)
+        if (!m_output)
             return QStringLiteral("No audio output could be opened.");
     }
     return {};
-}
-
-int FluidSequencer::audioCallback(void *data, int len, int, float *[], int nout, float *out[])
-{
-    auto *self = static_cast<FluidSequencer *>(data);
-    if (nout < 2) {
-        if (nout == 1)
-            std::memset(out[0], 0, sizeof(float) * std::size_t(len));
-        return FLUID_OK;
-    }
-    self->m_player->render(len, out[0], out[1]);
-    self->tellSongEnd();
-    return FLUID_OK;
-}
-
-// After rendering, outside the scheduler's lock.
-void FluidSequencer::tellSongEnd()
-{
-    const unsigned ends = m_player->endCount();
-    if (m_endsSeen.exchange(ends, std::memory_order_acq_rel) == ends)
-        return;
-    std::function<void()> handler;
-    {
-        std::lock_guard lock(m_handlerMutex);
-        handler = m_onSongEnd;
-    }
-    if (handler)
-        handler();
-}
-
-void FluidSequencer::setSongEndHandler(std::function<void()> handler)
-{
-    std::lock_guard lock(m_handlerMutex);
-    m_onSongEnd = std::move(handler);
 }
 
 QString FluidSequencer::open(const QByteArray &path)
@@ -140,39 +140,89 @@ QString FluidSequencer::open(const QByteArray &path)
     return {};
 }
 
+// A command that silences a playing song: what the listener hears fades out
+// at once (a buffering output rewrites what it has queued; otherwise the
+// synthesiser's own output fades), then every sound is cut, so that nothing
+// rings on into the next song or the resumed one. `atHeardPosition`: the
+// song stays where the listener heard it stop, not where rendering had got.
+template <class Command>
+bool FluidSequencer::interrupt(Command command, bool atHeardPosition)
+{
+    if (!m_player)
+        return false;
+    if (m_player->mode() != TPlayerMode::pmPlaying)
+        return command();
+    OutputLock lock(m_output.get());
+    const std::optional<std::int64_t> heard =
+        m_output ? m_output->fadeOutQueued(m_options.sampleRate * FadeMs / 1000) : std::nullopt;
+    const bool done = command();
+    if (heard) {
+        if (atHeardPosition)
+            m_player->rewindTo(*heard);
+        silence();
+    } else {
+        startFade();
+    }
+    return done;
+}
+
+template <class Command>
+bool FluidSequencer::start(Command command)
+{
+    if (!m_player)
+        return false;
+    if (m_player->mode() == TPlayerMode::pmPlaying)
+        return command();
+    OutputLock lock(m_output.get());
+    finishFade();
+    if (!command())
+        return false;
+    {
+        std::lock_guard fadeLock(m_fadeMutex);
+        m_muted = false;
+    }
+    restartClock();
+    if (m_output && !m_output->start()) {
+        m_player->stop();
+        return false;
+    }
+    return true;
+}
+
 void FluidSequencer::close()
 {
     if (!m_player)
         return;
-    // The old song is freed here, outside the scheduler's lock.
-    m_player->setSong(nullptr);
+    // The old song is freed here, outside every lock.
+    std::shared_ptr<const Song> old;
+    interrupt([&] { old = m_player->setSong(nullptr); return true; }, false);
     m_format = 0;
     m_tracks = 0;
 }
 
 bool FluidSequencer::play()
 {
-    return m_player && m_player->play();
+    return start([&] { return m_player->play(); });
 }
 
 bool FluidSequencer::pause()
 {
-    return m_player && m_player->pause();
+    return interrupt([&] { return m_player->pause(); }, true);
 }
 
 bool FluidSequencer::resume()
 {
-    return m_player && m_player->resume();
+    return start([&] { return m_player->resume(); });
 }
 
 bool FluidSequencer::stop()
 {
-    return m_player && m_player->stop();
+    return interrupt([&] { return m_player->stop(); }, true);
 }
 
 bool FluidSequencer::seek(int ms)
 {
-    return m_player && m_player->seek(ms);
+    return interrupt([&] { return m_player->seek(ms); }, false);
 }
 
 TPlayerMode FluidSequencer::mode() const
@@ -180,14 +230,136 @@ TPlayerMode FluidSequencer::mode() const
     return m_player ? m_player->mode() : TPlayerMode::pmNotReady;
 }
 
+// While a buffering output plays, what is rendered runs ahead of what is
+// heard; the position shown is the one heard, carried on by the clock
+// between the output's wake-ups and never going back.
 int FluidSequencer::position() const
 {
-    return m_player ? m_player->position() : 0;
+    if (!m_player)
+        return 0;
+    const auto [mode, rendered] = m_player->status();
+    if (mode != TPlayerMode::pmPlaying || !m_output || m_output->lead() == 0)
+        return rendered;
+    const std::uint64_t heard = m_heard.load(std::memory_order_acquire);
+    const std::uint32_t elapsed = steadyMs() - std::uint32_t(heard);
+    int floor = m_shownFloor.load(std::memory_order_relaxed);
+    const int shown = std::max(floor, int(std::min<std::int64_t>(std::int64_t(heard >> 32) + elapsed, rendered)));
+    if (shown > floor)
+        m_shownFloor.compare_exchange_strong(floor, shown, std::memory_order_relaxed);
+    return shown;
+}
+
+void FluidSequencer::restartClock()
+{
+    const int at = m_player->position();
+    m_shownFloor.store(at, std::memory_order_relaxed);
+    m_heard.store(std::uint64_t(std::uint32_t(at)) << 32 | steadyMs(), std::memory_order_release);
 }
 
 int FluidSequencer::length() const
 {
     return m_player ? m_player->length() : 0;
+}
+
+void FluidSequencer::setSongEndHandler(std::function<void()> handler)
+{
+    std::lock_guard lock(m_handlerMutex);
+    m_onSongEnd = std::move(handler);
+}
+
+bool FluidSequencer::outputOpen() const
+{
+    if (!m_output)
+        return false;
+    OutputLock lock(m_output.get());
+    return m_output->isOpen();
+}
+
+void FluidSequencer::startFade()
+{
+    std::lock_guard lock(m_fadeMutex);
+    if (!m_fading) {
+        m_fading = true;
+        m_fadeLeft = m_options.sampleRate * FadeMs / 1000;
+    }
+}
+
+// A fade still under way when the next song starts ends at once: the
+// silencing that ends it must not catch the new notes.
+void FluidSequencer::finishFade()
+{
+    std::lock_guard lock(m_fadeMutex);
+    if (m_fading) {
+        m_fading = false;
+        m_player->silence();
+    }
+}
+
+void FluidSequencer::silence()
+{
+    std::lock_guard lock(m_fadeMutex);
+    m_fading = false;
+    m_muted = true;
+    m_player->silence();
+}
+
+void FluidSequencer::applyFade(int frames, float *left, float *right)
+{
+    std::lock_guard lock(m_fadeMutex);
+    if (m_muted) {
+        std::memset(left, 0, sizeof(float) * std::size_t(frames));
+        std::memset(right, 0, sizeof(float) * std::size_t(frames));
+        return;
+    }
+    if (!m_fading)
+        return;
+    const float total = float(m_options.sampleRate * FadeMs / 1000);
+    for (int i = 0; i < frames; ++i) {
+        const float gain = m_fadeLeft > 0 ? float(m_fadeLeft--) / total : 0.0f;
+        left[i] *= gain;
+        right[i] *= gain;
+    }
+    if (m_fadeLeft == 0) {
+        m_fading = false;
+        m_muted = true;
+        m_player->silence();
+    }
+}
+
+int FluidSequencer::renderAudio(int frames, float *left, float *right)
+{
+    // Stop on the song's last frame, so that the next song can follow on the
+    // very next one.
+    const std::int64_t toEnd = m_player->framesToEnd();
+    if (toEnd > 0 && toEnd < frames)
+        frames = int(toEnd);
+    m_player->render(frames, left, right);
+    applyFade(frames, left, right);
+    if (m_output && m_output->lead() > 0) {
+        const int heard = std::max(0, m_player->position() - m_output->lead() * 1000 / m_options.sampleRate);
+        m_heard.store(std::uint64_t(std::uint32_t(heard)) << 32 | steadyMs(), std::memory_order_release);
+    }
+    const unsigned ends = m_player->endCount();
+    if (m_endsSeen.exchange(ends, std::memory_order_acq_rel) != ends) {
+        std::function<void()> handler;
+        {
+            std::lock_guard lock(m_handlerMutex);
+            handler = m_onSongEnd;
+        }
+        if (handler)
+            handler();
+    }
+    return frames;
+}
+
+std::int64_t FluidSequencer::songFrame()
+{
+    return m_player->frame();
+}
+
+bool FluidSequencer::songPlaying()
+{
+    return m_player->mode() == TPlayerMode::pmPlaying;
 }
 
 void FluidSequencer::render(int frames, float *left, float *right)
@@ -197,8 +369,8 @@ void FluidSequencer::render(int frames, float *left, float *right)
         std::memset(right, 0, sizeof(float) * std::size_t(frames));
         return;
     }
-    m_player->render(frames, left, right);
-    tellSongEnd();
+    for (int done = 0; done < frames;)
+        done += std::max(1, renderAudio(frames - done, left + done, right + done));
 }
 
 FluidSequencer::ChannelState FluidSequencer::channelState(int channel)

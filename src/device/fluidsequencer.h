@@ -1,6 +1,8 @@
-// The real sequencer: our own scheduler of MIDI events into FluidSynth.
+// The real sequencer: our own scheduler of MIDI events into FluidSynth, and
+// the audio output it plays through.
 #pragma once
 
+#include "device/audiooutput.h"
 #include "device/sequencer.h"
 
 #include <QByteArray>
@@ -9,13 +11,14 @@
 #include <fluidsynth.h>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
 
 class SongPlayer;
 
-class FluidSequencer : public ISequencer
+class FluidSequencer : public ISequencer, private AudioSource
 {
 public:
     struct Options {
@@ -25,7 +28,12 @@ public:
         // how tests and the render tool drive the very same scheduler.
         bool renderToMemory = false;
         int sampleRate = 44100;
-        int periodSize = 512;
+        // The sound server's stream: how far it is filled ahead of the
+        // listener, and how much is rendered at each wake-up. Large values
+        // cost the program and the server little; Play, Pause and Stop are
+        // heard within milliseconds whatever they are.
+        int latencyFrames = 22050;
+        int periodSize = 7350;
     };
 
     explicit FluidSequencer(Options options);
@@ -54,6 +62,8 @@ public:
     // Format and track count of the open song (0 while none is open).
     int songFormat() const { return m_format; }
     int songTracks() const { return m_tracks; }
+    // Whether an audio stream (or driver) is open at this moment.
+    bool outputOpen() const;
 
     // Inspection of the synthesiser for tests: song channel 0..15.
     struct ChannelState {
@@ -69,20 +79,44 @@ public:
 
 private:
     QString startEngine();
-    void tellSongEnd();
-    static int audioCallback(void *data, int len, int nfx, float *fx[], int nout, float *out[]);
+    template <class Command> bool interrupt(Command command, bool atHeardPosition);
+    template <class Command> bool start(Command command);
+    void startFade();
+    void finishFade();
+    void silence();
+    void applyFade(int frames, float *left, float *right);
+    void restartClock();
+
+    int renderAudio(int frames, float *left, float *right) override;
+    std::int64_t songFrame() override;
+    bool songPlaying() override;
 
     Options m_options;
     fluid_settings_t *m_settings = nullptr;
     fluid_synth_t *m_synth = nullptr;
     fluid_sfont_t *m_sfont = nullptr;
-    fluid_audio_driver_t *m_driver = nullptr;
     std::unique_ptr<SongPlayer> m_player;
+    std::unique_ptr<AudioOutput> m_output;
     int m_format = 0;
     int m_tracks = 0;
+
+    // A fade the synthesiser's output goes through before everything is
+    // silenced, where the output has nothing queued to fade; once silenced,
+    // nothing is let through until the next Play.
+    std::mutex m_fadeMutex;
+    int m_fadeLeft = 0;
+    bool m_fading = false;
+    bool m_muted = false;
+
     std::mutex m_handlerMutex;
     std::function<void()> m_onSongEnd;
     std::atomic<unsigned> m_endsSeen{0};
+
+    // Where the listener is while a buffering output plays: the song
+    // millisecond heard at a moment of the steady clock (both in the one
+    // word), and the least position to show since playing started.
+    std::atomic<std::uint64_t> m_heard{0};
+    mutable std::atomic<int> m_shownFloor{0};
 };
 
 // The sequencer the program plays through: FluidSynth with the General MIDI

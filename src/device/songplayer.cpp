@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -89,6 +90,12 @@ TPlayerMode SongPlayer::mode() const
 int SongPlayer::position() const
 {
     return int(std::uint32_t(m_status.load(std::memory_order_acquire)));
+}
+
+std::pair<TPlayerMode, int> SongPlayer::status() const
+{
+    const std::uint64_t s = m_status.load(std::memory_order_acquire);
+    return {TPlayerMode(s >> 32), int(std::uint32_t(s))};
 }
 
 std::int64_t SongPlayer::frameOf(std::int64_t us) const
@@ -199,14 +206,63 @@ bool SongPlayer::seek(int ms)
     ms = std::clamp(ms, 0, length);
     // The first frame whose time is not before ms, so that the position read
     // back while playing on never falls below ms.
-    m_frame = ms == length ? m_endFrame : (std::int64_t(ms) * m_rate + 999) / 1000;
+    moveTo(ms == length ? m_endFrame : (std::int64_t(ms) * m_rate + 999) / 1000);
+    m_mode = TPlayerMode::pmStopped;
+    publish(m_mode, ms);
+    return true;
+}
+
+void SongPlayer::moveTo(std::int64_t frame)
+{
+    m_frame = frame;
     const auto &events = m_song->events();
     m_next = std::size_t(std::partition_point(events.begin(), events.end(),
                                               [&](const SongEvent &e) { return frameOf(e.us) < m_frame; })
                          - events.begin());
-    m_mode = TPlayerMode::pmStopped;
-    publish(m_mode, ms);
-    return true;
+}
+
+void SongPlayer::rewindTo(std::int64_t frame)
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_song || frame < 0 || frame >= m_frame)
+        return;
+    moveTo(frame);
+    publish(m_mode, positionAt(m_frame));
+}
+
+void SongPlayer::silence()
+{
+    std::lock_guard lock(m_mutex);
+    // FluidSynth's "all sounds off" spares the notes already released, so
+    // every note is released with the shortest release there is, and
+    // rendered away unheard. The reverb is left to die away on its own: the
+    // only way to clear it, a reset, would load the power-on instruments.
+    for (int ch = 0; ch < SynthChannels; ++ch) {
+        fluid_synth_cc(m_synth, ch, 64, 0);
+        fluid_synth_cc(m_synth, ch, 66, 0);
+        fluid_synth_all_notes_off(m_synth, ch);
+        fluid_synth_set_gen(m_synth, ch, GEN_VOLENVRELEASE, -20000.0f);
+    }
+    std::array<float, 64> scratch;
+    float *out[2] = {scratch.data(), scratch.data()};
+    for (int i = 0; i < 400 && fluid_synth_get_active_voice_count(m_synth) > 0; ++i)
+        fluid_synth_process(m_synth, int(scratch.size()), 2, out, 2, out);
+    for (int ch = 0; ch < SynthChannels; ++ch)
+        fluid_synth_set_gen(m_synth, ch, GEN_VOLENVRELEASE, 0.0f);
+}
+
+std::int64_t SongPlayer::frame()
+{
+    std::lock_guard lock(m_mutex);
+    return m_frame;
+}
+
+std::int64_t SongPlayer::framesToEnd()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_mode != TPlayerMode::pmPlaying)
+        return std::numeric_limits<std::int64_t>::max();
+    return std::max<std::int64_t>(0, m_endFrame - m_frame);
 }
 
 void SongPlayer::render(int frames, float *left, float *right)

@@ -41,6 +41,16 @@ public:
     bool stop();
     bool seek(int ms);
 
+    // Takes the song back to `frame`, a frame already rendered but not yet
+    // heard, keeping the mode: a buffering output makes a pause or a stop
+    // take effect where the listener is. Held notes sound again on resuming.
+    void rewindTo(std::int64_t frame);
+    // Ends every note at once, released ones included: for when the output
+    // has already faded the sound out.
+    void silence();
+
+    std::int64_t frame();       // the song position, in frames
+    std::int64_t framesToEnd(); // while playing: frames left until the end
     // How many times a song has reached its end; read without the lock.
     unsigned endCount() const { return m_endCount.load(std::memory_order_acquire); }
 
@@ -50,6 +60,8 @@ public:
 
     TPlayerMode mode() const;
     int position() const;
+    // Both from one reading, so that they always agree.
+    std::pair<TPlayerMode, int> status() const;
     int length() const { return m_length.load(std::memory_order_acquire); }
 
     struct ChannelState {
@@ -73,6 +85,7 @@ private:
     void resetGroup();
     void releaseIdleGroups();
     void chase();
+    void moveTo(std::int64_t frame);
     using Preset = std::pair<int, int>; // bank, program
     struct Instruments {
         std::set<Preset> presets;

@@ -3,6 +3,7 @@
 #include "device/fluidsequencer.h"
 #include "renderclock.h"
 #include "smfbuilder.h"
+#include "soundserver.h"
 
 #include <QTemporaryDir>
 
@@ -127,22 +128,24 @@ TEST_F(Sequencer, SoundWhileNotesPlayAndSilenceAfterPause)
     EXPECT_GT(RenderClock::rms(playing, playing.size() / 4), 50 * SilentRms);
 
     ASSERT_TRUE(seq.pause());
-    const auto paused = clock.renderMs(3000);
-    // Released, not cut: the first milliseconds still carry the release.
-    EXPECT_GT(RenderClock::rms(paused, 0, 441), 5 * SilentRms);
-    EXPECT_LT(clock.tailRms(paused, 500), SilentRms);
+    const auto paused = clock.renderMs(600);
+    // Faded, not cut, and silent within 30 ms.
+    EXPECT_GT(RenderClock::rms(paused, 0, 220), 5 * SilentRms);
+    EXPECT_LT(RenderClock::rms(paused, 30 * 44), SilentRms);
     EXPECT_EQ(seq.activeVoices(), 0);
     EXPECT_EQ(seq.position(), 400);
 }
 
-TEST_F(Sequencer, StopSeekAndCloseSilenceHeldNotes)
+// One note held for the whole song, with the sustain pedal down: every way
+// of silencing it is heard within 30 ms.
+TEST_F(Sequencer, PauseStopSeekAndCloseSilenceHeldNotesAtOnce)
 {
-    // One note held for the whole song, with the sustain pedal down.
     TrackBuilder t;
     t.at(0, {0xC0, 48}).at(0, {0xB0, 64, 127}).at(0, {0x90, 60, 110}).at(960, {0x80, 60, 0}).end(0);
     const QByteArray held = write("held.mid", Smf(0, 96, {t})); // 5000 ms
     using Command = bool (*)(FluidSequencer &);
     const Command commands[] = {
+        [](FluidSequencer &s) { return s.pause(); },
         [](FluidSequencer &s) { return s.stop(); },
         [](FluidSequencer &s) { return s.seek(2500); },
         [](FluidSequencer &s) { s.close(); return true; },
@@ -153,8 +156,8 @@ TEST_F(Sequencer, StopSeekAndCloseSilenceHeldNotes)
         const auto sounding = clock.renderMs(500);
         EXPECT_GT(clock.tailRms(sounding, 100), 50 * SilentRms);
         ASSERT_TRUE(command(seq));
-        const auto after = clock.renderMs(3000);
-        EXPECT_LT(clock.tailRms(after, 500), SilentRms);
+        const auto after = clock.renderMs(600);
+        EXPECT_LT(RenderClock::rms(after, 30 * 44), SilentRms);
     }
 }
 
@@ -543,4 +546,36 @@ TEST_F(Sequencer, TheSongEndHandlerIsCalledOnceAtTheEnd)
     ASSERT_TRUE(seq.play());
     clock.renderMs(1000);
     EXPECT_EQ(calls, 2) << "each end is told";
+}
+
+// Through a real sound server: a stream is open only while a song can sound,
+// and the end of a song is told from the audio thread.
+TEST(SequencerOutput, AStreamIsOpenOnlyWhileASongCanSound)
+{
+    SoundServer server;
+    if (!server.running())
+        GTEST_SKIP() << "PulseAudio could not be started";
+    FluidSequencer::Options options;
+    options.soundFont = TestSoundFont;
+    FluidSequencer seq(options);
+    std::atomic<int> ends{0};
+    seq.setSongEndHandler([&] { ++ends; });
+    const auto closes = [&] { return SoundServer::waitFor([&] { return server.streams() == 0; }, 5); };
+
+    EXPECT_EQ(server.streams(), 0);
+    ASSERT_EQ(seq.open(TestMidi("malcohol__test-length-0.mid")), QString()); // 500 ms
+    EXPECT_EQ(server.streams(), 0) << "opening a song plays nothing";
+    ASSERT_TRUE(seq.play());
+    EXPECT_EQ(server.streams(), 1);
+    ASSERT_TRUE(seq.pause());
+    EXPECT_TRUE(closes()) << "paused";
+    ASSERT_TRUE(seq.resume());
+    EXPECT_EQ(server.streams(), 1);
+    EXPECT_TRUE(SoundServer::waitFor([&] { return ends == 1; }, 5));
+    EXPECT_TRUE(closes()) << "at the end";
+    ASSERT_TRUE(seq.seek(0));
+    ASSERT_TRUE(seq.play());
+    ASSERT_TRUE(seq.stop());
+    EXPECT_TRUE(closes()) << "stopped";
+    EXPECT_EQ(ends, 1);
 }

@@ -1,0 +1,349 @@
+#include "device/pulseoutput.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int Channels = 2;
+constexpr std::size_t FrameBytes = sizeof(float) * Channels;
+// Rendered and written in pieces, so that the first of them starts playing
+// while the rest is still being rendered.
+constexpr int ChunkFrames = 1024;
+// Below one step of 16-bit audio: such audio may be overwritten unheard.
+constexpr float SilencePeak = 2e-5f;
+
+} // namespace
+
+PulseOutput::PulseOutput(AudioSource *source, int sampleRate, int latencyFrames, int requestFrames)
+    : m_source(source)
+    , m_rate(sampleRate)
+    , m_latency(std::max(latencyFrames, 2 * ChunkFrames))
+    , m_request(std::clamp(requestFrames, ChunkFrames, m_latency / 2))
+    , m_ring(std::size_t(2 * m_latency + 8 * ChunkFrames) * Channels)
+    , m_left(ChunkFrames)
+    , m_right(ChunkFrames)
+    , m_mixed(std::size_t(2 * m_latency + 8 * ChunkFrames) * Channels)
+{
+}
+
+PulseOutput::~PulseOutput()
+{
+    if (!m_loop)
+        return;
+    pa_threaded_mainloop_lock(m_loop);
+    closeStream();
+    if (m_context) {
+        pa_context_disconnect(m_context);
+        pa_context_unref(m_context);
+        m_context = nullptr;
+    }
+    pa_threaded_mainloop_unlock(m_loop);
+    pa_threaded_mainloop_stop(m_loop);
+    pa_threaded_mainloop_free(m_loop);
+}
+
+void PulseOutput::lock()
+{
+    if (m_loop)
+        pa_threaded_mainloop_lock(m_loop);
+}
+
+void PulseOutput::unlock()
+{
+    if (m_loop)
+        pa_threaded_mainloop_unlock(m_loop);
+}
+
+bool PulseOutput::connect()
+{
+    if (!m_loop) {
+        m_loop = pa_threaded_mainloop_new();
+        if (!m_loop)
+            return false;
+        if (pa_threaded_mainloop_start(m_loop) < 0) {
+            pa_threaded_mainloop_free(m_loop);
+            m_loop = nullptr;
+            return false;
+        }
+    }
+    lock();
+    const bool ready = ensureContext();
+    unlock();
+    return ready;
+}
+
+// Connects (again, after the server went away) unless connected.
+bool PulseOutput::ensureContext()
+{
+    if (m_context && pa_context_get_state(m_context) == PA_CONTEXT_READY)
+        return true;
+    closeStream();
+    if (m_context) {
+        pa_context_disconnect(m_context);
+        pa_context_unref(m_context);
+        m_context = nullptr;
+    }
+    m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "Quavette");
+    if (!m_context)
+        return false;
+    pa_context_set_state_callback(m_context, &PulseOutput::onContextState, this);
+    // No server is started on our behalf: a desktop has one running.
+    if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+        return false;
+    for (;;) {
+        const pa_context_state_t state = pa_context_get_state(m_context);
+        if (state == PA_CONTEXT_READY)
+            return true;
+        if (!PA_CONTEXT_IS_GOOD(state))
+            return false;
+        pa_threaded_mainloop_wait(m_loop);
+    }
+}
+
+bool PulseOutput::start()
+{
+    if (!m_loop)
+        return false;
+    if (m_stream && pa_stream_get_state(m_stream) != PA_STREAM_READY)
+        closeStream(); // the server went away meanwhile
+    if (!m_stream)
+        return ensureContext() && openStream();
+    m_closing = false;
+    // Queued silence gives way to the new sound from the next frame that is
+    // not yet heard, so that Play after Pause or Stop sounds at once.
+    if (m_silentFrom && *m_silentFrom < m_written) {
+        const std::optional<std::int64_t> heard = heardFrame();
+        const std::int64_t from = std::max(*m_silentFrom, heard ? *heard + m_rate / 200 : m_written);
+        if (from < m_written) {
+            const int span = int(m_written - from);
+            m_seekBack = span;
+            m_written = from;
+            forget(from);
+            m_silentFrom.reset();
+            fill(span);
+            return true;
+        }
+    }
+    if (m_heldAtEnd)
+        fill(0);
+    return true;
+}
+
+bool PulseOutput::openStream()
+{
+    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, std::uint32_t(m_rate), std::uint8_t(Channels)};
+    pa_proplist *props = pa_proplist_new();
+    pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "music");
+    m_stream = pa_stream_new_with_proplist(m_context, "Music", &spec, nullptr, props);
+    pa_proplist_free(props);
+    if (!m_stream)
+        return false;
+    m_written = 0;
+    m_seekBack = 0;
+    m_silentFrom.reset();
+    m_heldAtEnd = false;
+    m_holdWrites = false;
+    m_closing = false;
+    m_chunks.clear();
+    pa_stream_set_state_callback(m_stream, &PulseOutput::onStreamState, this);
+    pa_stream_set_write_callback(m_stream, &PulseOutput::onWrite, this);
+    // The whole buffer is the latency; playback starts with the first piece.
+    pa_buffer_attr attr{};
+    attr.maxlength = std::uint32_t(-1);
+    attr.tlength = std::uint32_t(std::size_t(m_latency) * FrameBytes);
+    attr.prebuf = std::uint32_t(ChunkFrames * FrameBytes);
+    attr.minreq = std::uint32_t(std::size_t(m_request) * FrameBytes);
+    attr.fragsize = std::uint32_t(-1);
+    if (pa_stream_connect_playback(m_stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr) < 0) {
+        closeStream();
+        return false;
+    }
+    for (;;) {
+        const pa_stream_state_t state = pa_stream_get_state(m_stream);
+        if (state == PA_STREAM_READY)
+            return true;
+        if (!PA_STREAM_IS_GOOD(state)) {
+            closeStream();
+            return false;
+        }
+        pa_threaded_mainloop_wait(m_loop);
+    }
+}
+
+void PulseOutput::closeStream()
+{
+    if (!m_stream)
+        return;
+    pa_stream_set_state_callback(m_stream, nullptr, nullptr);
+    pa_stream_set_write_callback(m_stream, nullptr, nullptr);
+    pa_stream_disconnect(m_stream);
+    pa_stream_unref(m_stream);
+    m_stream = nullptr;
+    m_closing = false;
+    m_chunks.clear();
+}
+
+void PulseOutput::fill(int atLeast)
+{
+    if (!m_stream || m_holdWrites || m_closing)
+        return;
+    const std::size_t writable = pa_stream_writable_size(m_stream);
+    if (writable == std::size_t(-1))
+        return;
+    // What the server asks for, after rewriting `atLeast` frames queued.
+    std::int64_t frames = std::int64_t(writable / FrameBytes) + atLeast;
+    while (frames > 0) {
+        const int n = int(std::min<std::int64_t>(frames, ChunkFrames));
+        const bool wasPlaying = m_source->songPlaying();
+        Chunk chunk;
+        chunk.start = m_written;
+        chunk.songBefore = m_source->songFrame();
+        chunk.frames = m_source->renderAudio(n, m_left.data(), m_right.data());
+        chunk.songAfter = m_source->songFrame();
+        float peak = 0;
+        for (int i = 0; i < chunk.frames; ++i) {
+            const float l = m_left[std::size_t(i)], r = m_right[std::size_t(i)];
+            m_mixed[std::size_t(2 * i)] = l;
+            m_mixed[std::size_t(2 * i + 1)] = r;
+            peak = std::max({peak, std::fabs(l), std::fabs(r)});
+        }
+        write(m_mixed.data(), chunk.frames);
+        m_chunks.push_back(chunk);
+        if (peak < SilencePeak) {
+            if (!m_silentFrom)
+                m_silentFrom = chunk.start;
+        } else {
+            m_silentFrom.reset();
+        }
+        frames -= chunk.frames;
+        m_heldAtEnd = wasPlaying && !m_source->songPlaying();
+        if (m_heldAtEnd || chunk.frames == 0)
+            break;
+    }
+    while (!m_chunks.empty() && m_chunks.front().start + m_chunks.front().frames + m_latency * 2 < m_written)
+        m_chunks.pop_front();
+
+    // Nothing plays and everything queued is silent for a while: close, so
+    // that neither we nor the server wake up for nothing. From inside the
+    // write callback the stream is closed on the loop's next turn.
+    const std::int64_t linger = m_latency + m_rate;
+    if (!m_source->songPlaying() && m_silentFrom && m_written - *m_silentFrom >= linger) {
+        m_closing = true;
+        pa_mainloop_api *api = pa_threaded_mainloop_get_api(m_loop);
+        api->defer_new(api, [](pa_mainloop_api *a, pa_defer_event *e, void *data) {
+            a->defer_free(e);
+            auto *self = static_cast<PulseOutput *>(data);
+            if (self->m_closing)
+                self->closeStream();
+        }, this);
+    }
+}
+
+// Writes at m_written (after going back m_seekBack frames) and keeps a copy.
+void PulseOutput::write(const float *interleaved, int frames)
+{
+    if (frames <= 0)
+        return;
+    pa_stream_write(m_stream, interleaved, std::size_t(frames) * FrameBytes, nullptr,
+                    -m_seekBack * std::int64_t(FrameBytes), PA_SEEK_RELATIVE);
+    m_seekBack = 0;
+    const std::int64_t ringFrames = std::int64_t(m_ring.size() / Channels);
+    for (int i = 0; i < frames; ++i) {
+        const std::size_t at = std::size_t((m_written + i) % ringFrames) * Channels;
+        m_ring[at] = interleaved[2 * i];
+        m_ring[at + 1] = interleaved[2 * i + 1];
+    }
+    m_written += frames;
+}
+
+std::optional<std::int64_t> PulseOutput::fadeOutQueued(int frames)
+{
+    if (!m_stream || m_written == 0 || pa_stream_get_state(m_stream) != PA_STREAM_READY)
+        return std::nullopt;
+    const std::optional<std::int64_t> heard = heardFrame();
+    if (!heard)
+        return std::nullopt;
+    const std::int64_t ringFrames = std::int64_t(m_ring.size() / Channels);
+    // A few milliseconds on, for the rewrite to reach the server in time.
+    const std::int64_t from = std::clamp(*heard + m_rate / 200, std::max<std::int64_t>(0, m_written - ringFrames + 1),
+                                         m_written);
+    if (from >= m_written)
+        return std::nullopt;
+    const std::int64_t song = songAt(from);
+    if (m_silentFrom && *m_silentFrom <= from)
+        return song;
+    const int span = int(m_written - from);
+    for (int i = 0; i < span; ++i) {
+        const std::size_t at = std::size_t((from + i) % ringFrames) * Channels;
+        const float gain = i < frames ? 1.0f - float(i) / float(frames) : 0.0f;
+        m_mixed[std::size_t(2 * i)] = m_ring[at] * gain;
+        m_mixed[std::size_t(2 * i + 1)] = m_ring[at + 1] * gain;
+    }
+    m_seekBack = span;
+    m_written = from;
+    write(m_mixed.data(), span);
+    m_silentFrom = std::min(m_written, from + frames);
+    return song;
+}
+
+// The stream frame the listener hears now, from the server's own account.
+std::optional<std::int64_t> PulseOutput::heardFrame()
+{
+    // The audio thread must not write while the question is out.
+    m_holdWrites = true;
+    if (pa_operation *op = pa_stream_update_timing_info(m_stream, &PulseOutput::onDone, this)) {
+        while (pa_operation_get_state(op) == PA_OPERATION_RUNNING)
+            pa_threaded_mainloop_wait(m_loop);
+        pa_operation_unref(op);
+    }
+    m_holdWrites = false;
+    const pa_timing_info *t = pa_stream_get_timing_info(m_stream);
+    if (!t || t->read_index_corrupt)
+        return std::nullopt;
+    std::int64_t frame = t->read_index / std::int64_t(FrameBytes);
+    frame -= std::int64_t(t->sink_usec) * m_rate / 1000000;
+    if (t->playing)
+        frame += std::int64_t(pa_timeval_age(&t->timestamp)) * m_rate / 1000000;
+    return std::max<std::int64_t>(0, frame);
+}
+
+std::int64_t PulseOutput::songAt(std::int64_t streamFrame) const
+{
+    for (auto c = m_chunks.rbegin(); c != m_chunks.rend(); ++c) {
+        if (c->start <= streamFrame)
+            return std::min(c->songBefore + (streamFrame - c->start), c->songAfter);
+    }
+    return m_chunks.empty() ? m_source->songFrame() : m_chunks.front().songBefore;
+}
+
+// What was written from `from` on is about to be written anew.
+void PulseOutput::forget(std::int64_t from)
+{
+    while (!m_chunks.empty() && m_chunks.back().start >= from)
+        m_chunks.pop_back();
+    if (!m_chunks.empty() && m_chunks.back().start + m_chunks.back().frames > from)
+        m_chunks.back().frames = int(from - m_chunks.back().start);
+}
+
+void PulseOutput::onContextState(pa_context *, void *self)
+{
+    pa_threaded_mainloop_signal(static_cast<PulseOutput *>(self)->m_loop, 0);
+}
+
+void PulseOutput::onStreamState(pa_stream *, void *self)
+{
+    pa_threaded_mainloop_signal(static_cast<PulseOutput *>(self)->m_loop, 0);
+}
+
+void PulseOutput::onWrite(pa_stream *, std::size_t, void *self)
+{
+    static_cast<PulseOutput *>(self)->fill(0);
+}
+
+void PulseOutput::onDone(pa_stream *, int, void *self)
+{
+    pa_threaded_mainloop_signal(static_cast<PulseOutput *>(self)->m_loop, 0);
+}
