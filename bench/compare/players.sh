@@ -1,0 +1,33 @@
+#!/bin/bash
+# Quavette beside the players people would pick instead, in one run: the same
+# song and SoundFont, a private PulseAudio null sink under its own Xvfb, the
+# median of interleaved rounds. Prints CPU, memory, wake-ups, latencies and
+# the song-to-song gap of each, and Quavette's ratio to each peer.
+#
+#   bench/compare/players.sh [BUILD_DIR]        (default: build)
+#
+# Environment: SONG, SF, PLAY_SECONDS (60), IDLE (seconds stopped, 30), ROUNDS (3),
+# PLAYERS (a comma list of quavette,quavette-pos,device,fluidsynth,audacious,vlc),
+# KEEP=1 keeps the work folder (recordings, logs).
+# The peers come from Debian packages, installed here when missing.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+build=$(cd "${1:-$root/build}" && pwd)
+
+packages=(fluidsynth fluid-soundfont-gm audacious audacious-plugins vlc-bin vlc-plugin-base
+          vlc-plugin-fluidsynth xvfb xdotool x11-utils pulseaudio pulseaudio-utils dbus python3 python3-dbus
+          util-linux)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    echo "Installing: ${missing[*]}" >&2
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+fi
+
+exec /usr/bin/python3 "$here/players.py" --build "$build" --data "$root/tests/data"
