@@ -102,20 +102,26 @@ def cpu_seconds(pid):
 
 
 def switches(pid):
-    total = 0
+    """Context switches of each thread, by thread id."""
+    counts = {}
     try:
         tasks = os.listdir(f"/proc/{pid}/task")
     except OSError:
-        return float("nan")
+        return counts
     for task in tasks:
         try:
             with open(f"/proc/{pid}/task/{task}/status") as f:
-                for line in f:
-                    if line.startswith(("voluntary_ctxt_switches", "nonvoluntary_ctxt_switches")):
-                        total += int(line.split()[1])
+                counts[task] = sum(int(line.split()[1]) for line in f
+                                   if line.startswith(("voluntary_ctxt_switches", "nonvoluntary_ctxt_switches")))
         except OSError:
             pass
-    return total
+    return counts
+
+
+def woken(before, after):
+    """Wake-ups between two counts; a thread gone meanwhile takes its count
+    with it."""
+    return sum(n - before.get(tid, 0) for tid, n in after.items())
 
 
 def rss_mb(pid):
@@ -370,6 +376,8 @@ class Quavette(Player):
         # Wide enough for the whole row of buttons.
         options = "[Position]\nLeft=40\nTop=40\nWidth=760\nHeight=420\n[Option]\nListSave=1\nAutoPlay=1\n"
         if self.show_position:
+            # The controller beside the main window, clear of its buttons.
+            options = options.replace("[Option]", "CtrlLeft=850\nCtrlTop=40\n[Option]")
             options += "ShowPosition=1\nShowController=1\n"
         with open(f"{home}/config/Kestrix/Quavette.conf", "w") as f:
             f.write(options)
@@ -378,7 +386,8 @@ class Quavette(Player):
         env = dict(self.bench.desktop.env, HOME=home, XDG_CONFIG_HOME=f"{home}/config",
                    XDG_DATA_HOME=f"{home}/data", QT_QPA_PLATFORM="xcb")
         self._popen([self.bench.quavette], env)
-        window = subprocess.run(["xdotool", "search", "--sync", "--pid", str(self.pid), "--name", "^Quavette"],
+        window = subprocess.run(["xdotool", "search", "--sync", "--all", "--onlyvisible", "--pid", str(self.pid),
+                                 "--name", "^Quavette"],
                                 env=env, capture_output=True, text=True, timeout=20).stdout.split()[0]
         shape = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window], env=env, capture_output=True,
                                text=True, timeout=10).stdout
@@ -536,7 +545,7 @@ class Bench:
             time.sleep(min(1.0, max(0.0, end - time.monotonic())))
             rss = max(rss, rss_mb(pid))
         return {"cpu": cpu_seconds(pid) - c0, "server": cpu_seconds(server) - s0,
-                "wake": (switches(pid) - w0) / seconds, "server_wake": (switches(server) - v0) / seconds,
+                "wake": woken(w0, switches(pid)) / seconds, "server_wake": woken(v0, switches(server)) / seconds,
                 "rss": rss}
 
     def playing_and_idle(self, player):
