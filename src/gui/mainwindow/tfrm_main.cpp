@@ -92,6 +92,15 @@ TFrm_main::TFrm_main(std::unique_ptr<ISequencer> sequencer, QWidget *parent)
 
     wireHandlers();
 
+    // The end of a song is acted on at once, not at the next tick, so that
+    // the next song follows without a gap. The sequencer calls this on its
+    // audio thread; the queued call runs the tick on this window's thread.
+    // Nothing of it outlives the window: the media player goes first.
+    MediaPlayer->setSongEndHandler([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { Dispatch([this] { Tmr1Timer(); }); }, Qt::QueuedConnection);
+    });
+
     // Default geometry until FormCreate applies the stored one.
     resize(549, 369);
     setListWidth(330);

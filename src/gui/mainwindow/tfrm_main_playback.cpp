@@ -186,7 +186,7 @@ void TFrm_main::Tmr1Timer()
             row = SelectedRow();
         }
 
-        // Runs every millisecond: each figure is asked for once, and only the
+        // Runs on every tick: each figure is asked for once, and only the
         // texts that change are written.
         const int position = MediaPlayer->Position();
         int length = -1;

@@ -285,6 +285,23 @@ TEST_F(PlaybackEngine, EndOfSongAdvancesInOrderAndWrapsToTheFirst)
     }
 }
 
+// The sequencer's word that a song ended moves on at once, without waiting
+// for the next tick.
+TEST_F(PlaybackEngine, EndOfSongIsActedOnBeforeTheNextTick)
+{
+    const auto paths = songs(2);
+    start(paths);
+    m->Btn_Play->click();
+    m->Tmr1->setInterval(3600 * 1000); // no tick comes in this test
+    const auto from = device.calls.size();
+    FakeSequencer::finish(&device);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(callsSince(from), QStringList({QStringLiteral("close"),
+                                             QStringLiteral("open:") + QString::fromUtf8(paths[1]),
+                                             QStringLiteral("play")}));
+    EXPECT_EQ(state(), "Playing");
+}
+
 TEST_F(PlaybackEngine, RepeatReplaysTheSameSongWithoutMovingTheSelection)
 {
     start(songs(3));
