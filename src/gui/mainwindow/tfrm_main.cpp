@@ -13,11 +13,13 @@
 #include "gui/widgets/splitterhandle.h"
 
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 TFrm_main *Frm_main = nullptr;
 QByteArray ProgramFolder;
@@ -83,12 +85,8 @@ TFrm_main::TFrm_main(std::unique_ptr<ISequencer> sequencer, QWidget *parent)
     ApplyMainCreationCaptions(*this);
     showCopiedCaptions(Language::English);
 
-    Tmr1 = new QTimer(this);
+    Tmr1 = new TickTimer(this);
     Tmr1->setObjectName(QStringLiteral("Tmr1"));
-    // Often enough for the position displays, without the thousand wake-ups
-    // a second of a 1 ms timer.
-    Tmr1->setInterval(16);
-    Tmr1->setTimerType(Qt::PreciseTimer);
 
     wireHandlers();
 
@@ -100,6 +98,16 @@ TFrm_main::TFrm_main(std::unique_ptr<ISequencer> sequencer, QWidget *parent)
         QMetaObject::invokeMethod(
             this, [this] { Dispatch([this] { Tmr1Timer(); }); }, Qt::QueuedConnection);
     });
+
+    // A tick asleep over a paused song wakes after anything a person or the
+    // desktop does (every such thing is a handler) and when the playlist's
+    // selection changes, for the tick to show what changed. The handler that
+    // is the tick itself leaves it as it is.
+    WatchHandlers(this, [this] {
+        if (!std::exchange(m_tickJustSlept, false))
+            Tmr1->wake();
+    });
+    connect(VMusicList->selectionModel(), &QItemSelectionModel::selectionChanged, Tmr1, &TickTimer::wake);
 
     // Default geometry until FormCreate applies the stored one.
     resize(549, 369);

@@ -5,6 +5,7 @@
 
 #include "device/sequencer.h"
 #include "gui/captions.h"
+#include "gui/mainwindow/ticktimer.h"
 
 #include <QByteArray>
 #include <QList>
@@ -20,7 +21,6 @@ class QAction;
 class QLabel;
 class QMenu;
 class QPushButton;
-class QTimer;
 class QWidget;
 class TMediaPlayer;
 class PlaylistModel;
@@ -117,7 +117,7 @@ public:
     QAction *Clear = nullptr;
 
     // The polling timer and the hidden media player.
-    QTimer *Tmr1 = nullptr;
+    TickTimer *Tmr1 = nullptr;
     std::unique_ptr<TMediaPlayer> MediaPlayer;
 
     // The random numbers of ListMove; seeded in FormCreate.
@@ -254,5 +254,7 @@ private:
     QRect m_restoredBounds;
     int m_listWidth = 330;
     bool m_tickBoxOpen = false;
+    // The tick that just ran put itself to sleep (see the handler watch).
+    bool m_tickJustSlept = false;
     HelpWindow *m_helpWindow = nullptr;
 };

@@ -201,6 +201,12 @@ void TFrm_main::Tmr1Timer()
             length = MediaPlayer->Length();
         if (Frm_ctrl)
             Frm_ctrl->ShowPosition(position, length);
+
+        // Paused, the displays now show all there is until something changes.
+        if (MediaPlayer->Mode() == TPlayerMode::pmPaused) {
+            Tmr1->sleep();
+            m_tickJustSlept = true;
+        }
     } catch (...) {
         // One report at a time for a failure that recurs on every tick.
         if (m_tickBoxOpen)

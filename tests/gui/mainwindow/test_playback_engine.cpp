@@ -302,6 +302,34 @@ TEST_F(PlaybackEngine, EndOfSongIsActedOnBeforeTheNextTick)
     EXPECT_EQ(state(), "Playing");
 }
 
+// Paused, the tick stays active (it is part of the state) but sleeps once the
+// displays are current, and wakes for whatever may change them: an option,
+// a lost selection, Play.
+TEST_F(PlaybackEngine, APausedTickSleepsUntilSomethingChanges)
+{
+    start(songs(3));
+    playRow(1);
+    FakeSequencer::advance(&device, 1000);
+    m->Btn_pause->click();
+    const auto asleep = [&] { return QTest::qWaitFor([&] { return m->Tmr1->asleep(); }, 2000); };
+    ASSERT_TRUE(asleep());
+    EXPECT_EQ(state(), "Paused");
+
+    m->showposition1->trigger();
+    EXPECT_FALSE(m->Tmr1->asleep());
+    ASSERT_TRUE(asleep());
+    EXPECT_TRUE(m->Title().contains(QStringLiteral("1000/10000 - s1.mid"))) << m->Title().toStdString();
+
+    m->ClearRowSelection();
+    EXPECT_FALSE(m->Tmr1->asleep());
+    ASSERT_TRUE(asleep());
+    EXPECT_EQ(m->SelectedRow(), 1);
+
+    m->Btn_Play->click();
+    EXPECT_FALSE(m->Tmr1->asleep());
+    EXPECT_EQ(state(), "Playing");
+}
+
 TEST_F(PlaybackEngine, RepeatReplaysTheSameSongWithoutMovingTheSelection)
 {
     start(songs(3));
