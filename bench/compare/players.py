@@ -13,7 +13,8 @@ printed with Quavette's ratio to each peer. Figures:
   playing  over SECONDS of the song from 5 s after launch: CPU seconds of the
            program and of the sound server, the program's largest RSS, and
            wake-ups (context switches of all threads) per second of both;
-  idle     over IDLE seconds after Stop: the same;
+  paused   over IDLE seconds after Pause: the same;
+  idle     over IDLE seconds after Stop (from paused): the same;
   latency  from the command to the sound, from a recording of the sink's
            monitor: first sound after Play (from stopped), silence after Pause
            and after Stop, first sound of the other song after Next (a click
@@ -552,11 +553,15 @@ class Bench:
         player.launch([self.song])
         time.sleep(5)  # the SoundFont is loaded, the song has started
         playing = self.measure(player.pid, self.args.seconds)
-        player.command("stop")
+        player.command("pause")
         time.sleep(3)  # what stops at once and what lingers a moment
+        paused = self.measure(player.pid, self.args.idle)
+        player.command("stop")
+        time.sleep(3)
         idle = self.measure(player.pid, self.args.idle)
         player.quit()
-        return {"play_" + k: v for k, v in playing.items()} | {"idle_" + k: v for k, v in idle.items()}
+        return ({"play_" + k: v for k, v in playing.items()} | {"paused_" + k: v for k, v in paused.items()}
+                | {"idle_" + k: v for k, v in idle.items()})
 
     def latency(self, player, round_no):
         recorder = Recorder(self.desktop, f"{self.work}/{player.name}-latency-{round_no}.raw")
@@ -616,6 +621,10 @@ ROWS = [
     ("play_rss", "playing: RSS (MB)", 0),
     ("play_wake", "playing: program wake-ups/s", 0),
     ("play_server_wake", "playing: server wake-ups/s", 0),
+    ("paused_cpu", "paused: program CPU (s)", 2),
+    ("paused_server", "paused: sound server CPU (s)", 2),
+    ("paused_wake", "paused: program wake-ups/s", 1),
+    ("paused_server_wake", "paused: server wake-ups/s", 1),
     ("idle_cpu", "stopped: program CPU (s)", 2),
     ("idle_server", "stopped: sound server CPU (s)", 2),
     ("idle_wake", "stopped: program wake-ups/s", 1),
@@ -671,7 +680,7 @@ def main():
 
     table = {n: {key: median(n, key) for key, _, _ in ROWS} for n in results}
     print(f"song: {args.song} (first {args.seconds:.0f} s), SoundFont: {args.soundfont}")
-    print(f"median of {args.rounds} interleaved rounds; stopped: {args.idle:.0f} s after Stop")
+    print(f"median of {args.rounds} interleaved rounds; paused and stopped: {args.idle:.0f} s after Pause, then Stop")
     width = max(len(label) for _, label, _ in ROWS) + 2
     print("".ljust(width) + "".join(n.rjust(13) for n in results))
     for key, label, digits in ROWS:

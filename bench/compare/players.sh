@@ -6,7 +6,7 @@
 #
 #   bench/compare/players.sh [BUILD_DIR]        (default: build)
 #
-# Environment: SONG, SF, PLAY_SECONDS (60), IDLE (seconds stopped, 30), ROUNDS (3),
+# Environment: SONG, SF, PLAY_SECONDS (60), IDLE (seconds paused and then stopped, 30), ROUNDS (3),
 # PLAYERS (a comma list of quavette,quavette-pos,device,fluidsynth,audacious,vlc),
 # KEEP=1 keeps the work folder (recordings, logs).
 # The peers come from Debian packages, installed here when missing.
