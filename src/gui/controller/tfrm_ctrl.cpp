@@ -4,6 +4,7 @@
 #include "core/settingsstore.h"
 #include "device/tmediaplayer.h"
 #include "gui/captions.h"
+#include "gui/controller/positionbar.h"
 #include "gui/designfont.h"
 #include "gui/mainwindow/tfrm_main.h"
 #include "gui/messages.h"
@@ -31,7 +32,7 @@ QPushButton *makeButton(QWidget *parent, const char *name, int left, int top, in
 
 QScrollBar *makeScrollBar(QWidget *parent, const char *name, int top, int smallChange, int largeChange)
 {
-    auto *bar = new QScrollBar(Qt::Horizontal, parent);
+    auto *bar = new PositionBar(Qt::Horizontal, parent);
     bar->setObjectName(QString::fromLatin1(name));
     bar->setGeometry(0, top, 193, 17);
     bar->setRange(0, 0);

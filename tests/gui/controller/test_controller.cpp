@@ -218,6 +218,35 @@ TEST_F(Controller, TheNextTickPutsADraggedPositionBarBack)
     EXPECT_EQ(c->Scr_Time->value(), 2000);
 }
 
+// Set on every tick, the position bar repaints only when its handle moves.
+TEST_F(Controller, ThePositionBarRepaintsOnlyWhenItsHandleMoves)
+{
+    start();
+    c->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(c));
+    c->Scr_Time->setRange(0, 600000); // ten minutes
+    QCoreApplication::processEvents();
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            paints += e->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    c->Scr_Time->installEventFilter(&counter);
+    for (int ms = 0; ms <= 2000; ms += 16) { // two seconds of ticks
+        c->Scr_Time->setValue(ms);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(c->Scr_Time->value(), 2000);
+    EXPECT_LE(counter.paints, 2);
+    const int before = counter.paints;
+    c->Scr_Time->setValue(300000);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(counter.paints, before + 1);
+}
+
 TEST_F(Controller, StopClearsTheSeekLabelOnlyWhenTheSeekBarDrops)
 {
     for (const int target : {0, 3000}) {
