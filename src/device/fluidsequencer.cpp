@@ -62,6 +62,11 @@ FluidSequencer::FluidSequencer(Options options)
 
 FluidSequencer::~FluidSequencer()
 {
+    {
+        std::lock_guard lock(m_loaderMutex);
+        for (std::thread &loader : m_loaders)
+            loader.join();
+    }
     close();
     if (outputOpen()) // let the fade out be heard before the stream goes
         std::this_thread::sleep_for(std::chrono::milliseconds(4 * FadeMs));
@@ -77,31 +82,54 @@ FluidSequencer::~FluidSequencer()
         delete_fluid_settings(m_settings);
 }
 
-QString FluidSequencer::startEngine()
+fluid_synth_t *FluidSequencer::newSynth(fluid_sfont_t *sfont, int *sfontId)
 {
-    if (!m_synth) {
-        std::string error;
-        fluid_sfont_t *sfont = SoundFontCache::instance().acquire(soundFontPath(m_options.soundFont), &error);
-        if (!sfont)
-            return QString::fromStdString(error);
+    if (!m_settings) {
         m_settings = new_fluid_settings();
         if (!m_settings)
-            return QStringLiteral("The synthesiser could not be started.");
+            return nullptr;
         fluid_settings_setnum(m_settings, "synth.sample-rate", m_options.sampleRate);
         fluid_settings_setint(m_settings, "synth.midi-channels", SongPlayer::SynthChannels);
         // SongPlayer serialises every call into the synthesiser itself.
         fluid_settings_setint(m_settings, "synth.threadsafe-api", 0);
         fluid_settings_setint(m_settings, "synth.device-id", 127);
         fluid_settings_setint(m_settings, "synth.lock-memory", 0);
-        m_synth = new_fluid_synth(m_settings);
+    }
+    fluid_synth_t *synth = new_fluid_synth(m_settings);
+    if (!synth)
+        return nullptr;
+    *sfontId = fluid_synth_add_sfont(synth, sfont);
+    // No instrument until a song chooses one: each costs its samples.
+    for (int ch = 0; ch < SongPlayer::SynthChannels; ++ch)
+        fluid_synth_unset_program(synth, ch);
+    return synth;
+}
+
+void FluidSequencer::setFontInUse(const std::string &fontPath)
+{
+    std::lock_guard lock(m_fontNameMutex);
+    m_fontInUse = fontPath;
+}
+
+// With m_engineMutex held.
+QString FluidSequencer::startEngine(const std::string &fontPath)
+{
+    std::string error;
+    fluid_sfont_t *sfont = SoundFontCache::instance().acquire(fontPath, &error);
+    if (!sfont)
+        return QString::fromStdString(error);
+    if (!m_synth) {
+        int sfontId = 0;
+        m_synth = newSynth(sfont, &sfontId);
         if (!m_synth)
             return QStringLiteral("The synthesiser could not be started.");
-        const int sfontId = fluid_synth_add_sfont(m_synth, sfont);
         m_sfont = sfont;
-        // No instrument until a song chooses one: each costs its samples.
-        for (int ch = 0; ch < SongPlayer::SynthChannels; ++ch)
-            fluid_synth_unset_program(m_synth, ch);
         m_player = std::make_unique<SongPlayer>(m_synth, sfontId, m_options.sampleRate);
+        setFontInUse(fontPath);
+    } else if (sfont != m_sfont) {
+        const QString changeError = useFont(sfont, fontPath);
+        if (!changeError.isEmpty())
+            return changeError;
     }
     if (!m_options.renderToMemory && !m_output) {
         auto pulse = std::make_unique<PulseOutput>(static_cast<AudioSource *>(this), m_options.sampleRate, m_options.latencyFrames,
@@ -124,20 +152,116 @@ QString FluidSequencer::startEngine()
     return {};
 }
 
+// With m_engineMutex held: the song, as it is, goes on in a synthesiser of
+// the new font. What a buffering output has queued was rendered with the old
+// one: it fades out where the listener is, and the new font sounds from there.
+QString FluidSequencer::useFont(fluid_sfont_t *sfont, const std::string &fontPath)
+{
+    int sfontId = 0;
+    fluid_synth_t *synth = newSynth(sfont, &sfontId);
+    if (!synth)
+        return QStringLiteral("The synthesiser could not be started.");
+    SongPlayer::Instruments loaded = m_player->loadInstruments(synth, sfontId);
+    fluid_synth_t *old = nullptr;
+    {
+        OutputLock lock(m_output.get());
+        const bool playing = m_player->mode() == TPlayerMode::pmPlaying;
+        if (playing && m_output) {
+            if (const std::optional<std::int64_t> heard = m_output->fadeOutQueued(m_options.sampleRate * FadeMs / 1000))
+                m_player->rewindTo(*heard);
+        }
+        old = m_player->changeSynth(synth, sfontId, std::move(loaded));
+        if (playing) {
+            restartClock();
+            if (m_output)
+                m_output->start();
+        }
+    }
+    fluid_synth_remove_sfont(old, m_sfont);
+    delete_fluid_synth(old);
+    m_synth = synth;
+    m_sfont = sfont;
+    setFontInUse(fontPath);
+    return {};
+}
+
 QString FluidSequencer::open(const QByteArray &path)
 {
-    close();
+    std::lock_guard engine(m_engineMutex);
+    closeSong();
     std::string error;
     auto song = Song::load(toStd(path), &error);
     if (!song)
         return QString::fromStdString(error);
-    const QString engineError = startEngine();
+    std::string fontPath = soundFontPath(m_options.soundFont);
+    // The first song waits for a font chosen before it, as for the default
+    // one; later songs do not wait for a font that is still loading.
+    if (!m_player && !m_pendingFont.empty()) {
+        std::string ignored;
+        if (SoundFontCache::instance().acquire(m_pendingFont, &ignored))
+            fontPath = m_pendingFont;
+    }
+    bool ownFont = false;
+    if (m_options.songSoundFonts) {
+        // A font beside the song that cannot be loaded leaves the song to the
+        // font in use.
+        const std::string beside = SoundFontCache::songSoundFont(toStd(path));
+        std::string ignored;
+        if (!beside.empty() && SoundFontCache::instance().acquire(beside, &ignored)) {
+            fontPath = beside;
+            ownFont = true;
+        }
+    }
+    const QString engineError = startEngine(fontPath);
     if (!engineError.isEmpty())
         return engineError;
+    m_songHasOwnFont = ownFont;
     m_format = song->format();
     m_tracks = song->trackCount();
     m_player->setSong(std::make_shared<const Song>(std::move(*song)));
     return {};
+}
+
+void FluidSequencer::setSoundFont(const QByteArray &path, std::function<void(const QString &error)> done)
+{
+    unsigned request = 0;
+    {
+        std::lock_guard engine(m_engineMutex);
+        request = ++m_fontRequests;
+        m_pendingFont = soundFontPath(path);
+    }
+    std::lock_guard lock(m_loaderMutex);
+    m_loaders.emplace_back([this, path, request, done = std::move(done)] {
+        const std::string fontPath = soundFontPath(path);
+        std::string error;
+        fluid_sfont_t *sfont = SoundFontCache::instance().acquire(fontPath, &error);
+        QString result = QString::fromStdString(error);
+        if (!sfont) {
+            std::lock_guard engine(m_engineMutex);
+            if (request == m_fontRequests)
+                m_pendingFont.clear();
+        } else {
+            std::lock_guard engine(m_engineMutex);
+            if (request == m_fontRequests) {
+                m_pendingFont.clear();
+                {
+                    std::lock_guard name(m_fontNameMutex);
+                    m_options.soundFont = path;
+                }
+                if (m_player && !m_songHasOwnFont && sfont != m_sfont)
+                    result = useFont(sfont, fontPath);
+            }
+        }
+        if (done)
+            done(result);
+    });
+}
+
+QByteArray FluidSequencer::soundFont() const
+{
+    std::lock_guard lock(m_fontNameMutex);
+    const std::string path = m_fontInUse.empty() ? soundFontPath(m_options.soundFont) : m_fontInUse;
+    return QByteArray(path.data(), qsizetype(path.size()));
 }
 
 // A command that silences a playing song: what the listener hears fades out
@@ -191,6 +315,12 @@ bool FluidSequencer::start(Command command)
 
 void FluidSequencer::close()
 {
+    std::lock_guard engine(m_engineMutex);
+    closeSong();
+}
+
+void FluidSequencer::closeSong()
+{
     if (!m_player)
         return;
     // The old song is freed here, outside every lock.
@@ -198,30 +328,36 @@ void FluidSequencer::close()
     interrupt([&] { old = m_player->setSong(nullptr); return true; }, false);
     m_format = 0;
     m_tracks = 0;
+    m_songHasOwnFont = false;
 }
 
 bool FluidSequencer::play()
 {
+    std::lock_guard engine(m_engineMutex);
     return start([&] { return m_player->play(); });
 }
 
 bool FluidSequencer::pause()
 {
+    std::lock_guard engine(m_engineMutex);
     return interrupt([&] { return m_player->pause(); }, true);
 }
 
 bool FluidSequencer::resume()
 {
+    std::lock_guard engine(m_engineMutex);
     return start([&] { return m_player->resume(); });
 }
 
 bool FluidSequencer::stop()
 {
+    std::lock_guard engine(m_engineMutex);
     return interrupt([&] { return m_player->stop(); }, true);
 }
 
 bool FluidSequencer::seek(int ms)
 {
+    std::lock_guard engine(m_engineMutex);
     return interrupt([&] { return m_player->seek(ms); }, false);
 }
 

@@ -15,6 +15,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
 
 class SongPlayer;
 
@@ -24,6 +27,8 @@ public:
     struct Options {
         // Empty: the first General MIDI SoundFont of the discovery list.
         QByteArray soundFont;
+        // A SoundFont beside a song, with its base name, plays that song.
+        bool songSoundFonts = true;
         // No audio output: time passes only as render() is called, which is
         // how tests and the render tool drive the very same scheduler.
         bool renderToMemory = false;
@@ -52,6 +57,8 @@ public:
     int position() const override;
     int length() const override;
     void setSongEndHandler(std::function<void()> handler) override;
+    void setSoundFont(const QByteArray &path, std::function<void(const QString &error)> done) override;
+    QByteArray soundFont() const override;
 
     // With renderToMemory: synthesises the next `frames` frames (planar
     // stereo at sampleRate), playing the song on. Does nothing before the
@@ -78,7 +85,11 @@ public:
     int activeVoices();
 
 private:
-    QString startEngine();
+    void closeSong();
+    QString startEngine(const std::string &fontPath);
+    fluid_synth_t *newSynth(fluid_sfont_t *sfont, int *sfontId);
+    QString useFont(fluid_sfont_t *sfont, const std::string &fontPath);
+    void setFontInUse(const std::string &fontPath);
     template <class Command> bool interrupt(Command command, bool atHeardPosition);
     template <class Command> bool start(Command command);
     void startFade();
@@ -92,6 +103,17 @@ private:
     bool songPlaying() override;
 
     Options m_options;
+    // Held by every command and by a change of SoundFont, so that a font
+    // loaded in the background never meets a song being changed.
+    mutable std::mutex m_engineMutex;
+    bool m_songHasOwnFont = false;
+    unsigned m_fontRequests = 0; // the latest choice wins
+    std::string m_pendingFont;   // chosen, still loading
+    std::mutex m_loaderMutex;
+    std::vector<std::thread> m_loaders;
+    mutable std::mutex m_fontNameMutex;
+    std::string m_fontInUse;
+
     fluid_settings_t *m_settings = nullptr;
     fluid_synth_t *m_synth = nullptr;
     fluid_sfont_t *m_sfont = nullptr;

@@ -51,4 +51,15 @@ public:
     // but must not give commands; it should only pass the news on, e.g. as a
     // queued call to the GUI thread. An empty function removes it.
     virtual void setSongEndHandler(std::function<void()> handler) = 0;
+
+    // The SoundFont songs play with from now on; empty: the first of the
+    // discovery list. It loads in the background; once loaded, a playing song
+    // goes on with it at once (chased as after a seek) unless the song has
+    // its own SoundFont beside it. `done` gets an empty text, or the reason
+    // the font was refused (the font in use then stays); it runs on the
+    // loading thread, with no lock held, and must only pass the news on.
+    virtual void setSoundFont(const QByteArray &path, std::function<void(const QString &error)> done) = 0;
+    // The SoundFont in use: the open song's own, else the one chosen, else
+    // the first of the discovery list (empty when there is none).
+    virtual QByteArray soundFont() const = 0;
 };

@@ -70,9 +70,9 @@ int rhythmPartChannel(const std::uint8_t *d, std::size_t n)
 } // namespace
 
 SongPlayer::SongPlayer(fluid_synth_t *synth, int sfontId, int sampleRate)
-    : m_synth(synth)
+    : m_rate(sampleRate)
+    , m_synth(synth)
     , m_sfontId(sfontId)
-    , m_rate(sampleRate)
     , m_status(std::uint64_t(TPlayerMode::pmNotReady) << 32)
 {
 }
@@ -114,8 +114,14 @@ int SongPlayer::positionAt(std::int64_t frame) const
 std::shared_ptr<const Song> SongPlayer::setSong(std::shared_ptr<const Song> song)
 {
     Instruments instruments;
-    if (song)
-        instruments = instrumentsOf(*song);
+    if (song) {
+        fluid_sfont_t *sfont = nullptr;
+        {
+            std::lock_guard lock(m_mutex);
+            sfont = fluid_synth_get_sfont_by_id(m_synth, m_sfontId);
+        }
+        instruments = instrumentsOf(*song, sfont);
+    }
     std::set<Preset> &wanted = instruments.presets;
     // One instrument per hold of the lock: loading one from the disk may take
     // a while, and the audio thread may still be playing a fading tail.
@@ -147,6 +153,40 @@ std::shared_ptr<const Song> SongPlayer::setSong(std::shared_ptr<const Song> song
     }
     publish(m_mode, 0);
     return song;
+}
+
+SongPlayer::Instruments SongPlayer::loadInstruments(fluid_synth_t *synth, int sfontId)
+{
+    std::shared_ptr<const Song> song;
+    {
+        std::lock_guard lock(m_mutex);
+        song = m_song;
+    }
+    Instruments instruments;
+    if (song)
+        instruments = instrumentsOf(*song, fluid_synth_get_sfont_by_id(synth, sfontId));
+    for (const Preset &p : instruments.presets)
+        fluid_synth_pin_preset(synth, sfontId, p.first, p.second);
+    return instruments;
+}
+
+fluid_synth_t *SongPlayer::changeSynth(fluid_synth_t *synth, int sfontId, Instruments loaded)
+{
+    std::lock_guard lock(m_mutex);
+    releaseNotes();
+    for (const Preset &p : m_pinned)
+        fluid_synth_unpin_preset(m_synth, m_sfontId, p.first, p.second);
+    for (int ch = 0; ch < SynthChannels; ++ch)
+        fluid_synth_unset_program(m_synth, ch);
+    fluid_synth_t *old = m_synth;
+    m_synth = synth;
+    m_sfontId = sfontId;
+    m_pinned = std::move(loaded.presets);
+    m_powerOn = loaded.powerOn;
+    m_dirtyGroup = {};
+    if (m_mode == TPlayerMode::pmPlaying)
+        startSession();
+    return old;
 }
 
 bool SongPlayer::play()
@@ -598,13 +638,8 @@ void SongPlayer::sendSysEx(const std::uint8_t *d, std::size_t n)
 // finds them: the bank in force (rhythm parts: the percussion bank) and the
 // program, with its fallbacks for what the SoundFont lacks; and the channels
 // that play with their power-on instrument (none chosen since a reset).
-SongPlayer::Instruments SongPlayer::instrumentsOf(const Song &song)
+SongPlayer::Instruments SongPlayer::instrumentsOf(const Song &song, fluid_sfont_t *sfont)
 {
-    fluid_sfont_t *sfont = nullptr;
-    {
-        std::lock_guard lock(m_mutex);
-        sfont = fluid_synth_get_sfont_by_id(m_synth, m_sfontId);
-    }
     const auto resolve = [&](bool rhythm, int bank, int program) -> Preset {
         if (rhythm)
             bank = 128;

@@ -35,6 +35,20 @@ public:
     // plays are loaded here, so that no note waits for the disk while playing.
     std::shared_ptr<const Song> setSong(std::shared_ptr<const Song> song);
 
+    using Preset = std::pair<int, int>; // bank, program
+    struct Instruments {
+        std::set<Preset> presets;
+        std::array<bool, 16> powerOn{}; // channel plays notes with its power-on instrument
+    };
+    // Moving to another synthesiser (like the first, with `sfontId` loaded
+    // and no program set), in two steps, while nothing else changes the
+    // song: first the song's instruments are loaded there, unlocked, as the
+    // song plays on; then changeSynth carries on there, chasing a playing
+    // song at its position as after a seek. The former synthesiser, no longer
+    // used and holding nothing of its font, is handed back to be deleted.
+    Instruments loadInstruments(fluid_synth_t *synth, int sfontId);
+    fluid_synth_t *changeSynth(fluid_synth_t *synth, int sfontId, Instruments loaded);
+
     bool play();
     bool pause();
     bool resume();
@@ -86,20 +100,15 @@ private:
     void releaseIdleGroups();
     void chase();
     void moveTo(std::int64_t frame);
-    using Preset = std::pair<int, int>; // bank, program
-    struct Instruments {
-        std::set<Preset> presets;
-        std::array<bool, 16> powerOn{}; // channel plays notes with its power-on instrument
-    };
-    Instruments instrumentsOf(const Song &song);
+    static Instruments instrumentsOf(const Song &song, fluid_sfont_t *sfont);
     void dispatch(const SongEvent &e);
     void sendSysEx(const std::uint8_t *data, std::size_t size);
 
-    fluid_synth_t *const m_synth;
-    const int m_sfontId;
     const int m_rate;
 
     std::mutex m_mutex; // everything below, and every use of m_synth
+    fluid_synth_t *m_synth;
+    int m_sfontId;
     std::shared_ptr<const Song> m_song;
     TPlayerMode m_mode = TPlayerMode::pmNotReady;
     std::int64_t m_frame = 0;    // song position

@@ -1,6 +1,11 @@
 #include "device/soundfontcache.h"
 
+#include <dirent.h>
+#include <strings.h>
 #include <sys/stat.h>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -48,6 +53,36 @@ std::string SoundFontCache::defaultPath()
         if (isFile(path))
             return path;
     return {};
+}
+
+std::string SoundFontCache::songSoundFont(const std::string &songPath)
+{
+    const std::size_t slash = songPath.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : songPath.substr(0, slash == 0 ? 1 : slash);
+    const std::string name = slash == std::string::npos ? songPath : songPath.substr(slash + 1);
+    const std::size_t dot = name.rfind('.');
+    const std::string base = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+    if (base.empty())
+        return {};
+    DIR *dir = ::opendir(folder.c_str());
+    if (!dir)
+        return {};
+    // Of several that differ only in letter case, the same order every time.
+    std::vector<std::string> found;
+    while (const dirent *entry = ::readdir(dir)) {
+        const std::string candidate = entry->d_name;
+        if (candidate.size() == base.size() + 4 && ::strncasecmp(candidate.c_str(), base.c_str(), base.size()) == 0
+            && (::strcasecmp(candidate.c_str() + base.size(), ".sf2") == 0
+                || ::strcasecmp(candidate.c_str() + base.size(), ".sf3") == 0)) {
+            const std::string path = (folder == "/" ? folder : folder + '/') + candidate;
+            if (isFile(path.c_str()))
+                found.push_back(path);
+        }
+    }
+    ::closedir(dir);
+    if (found.empty())
+        return {};
+    return *std::min_element(found.begin(), found.end());
 }
 
 void SoundFontCache::preload(const std::string &path)

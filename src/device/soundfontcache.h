@@ -18,6 +18,9 @@ public:
 
     // The first SoundFont of the discovery list that exists; empty when none.
     static std::string defaultPath();
+    // A song's own SoundFont: the .sf2 or .sf3 file beside `songPath` with
+    // its base name, letter case ignored; empty when there is none.
+    static std::string songSoundFont(const std::string &songPath);
 
     // Starts loading `path` in the background unless it is loaded or loading.
     void preload(const std::string &path);

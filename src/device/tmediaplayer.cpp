@@ -27,6 +27,16 @@ void TMediaPlayer::setSongEndHandler(std::function<void()> handler)
     m_sequencer->setSongEndHandler(std::move(handler));
 }
 
+void TMediaPlayer::setSoundFont(const QByteArray &path, std::function<void(const QString &error)> done)
+{
+    m_sequencer->setSoundFont(path, std::move(done));
+}
+
+QByteArray TMediaPlayer::soundFont() const
+{
+    return m_sequencer->soundFont();
+}
+
 void TMediaPlayer::requireOpen() const
 {
     if (!m_isOpen)

@@ -56,6 +56,11 @@ public:
     // call to itself rather than waiting for its next poll.
     void setSongEndHandler(std::function<void()> handler);
 
+    // The SoundFont songs play with, loaded in the background, and the one
+    // in use (see ISequencer::setSoundFont and soundFont). Never raise.
+    void setSoundFont(const QByteArray &path, std::function<void(const QString &error)> done);
+    QByteArray soundFont() const;
+
 
 private:
     void requireOpen() const;

@@ -9,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include <atomic>
+#include <future>
 #include <thread>
 
 namespace {
@@ -578,4 +581,109 @@ TEST(SequencerOutput, AStreamIsOpenOnlyWhileASongCanSound)
     ASSERT_TRUE(seq.stop());
     EXPECT_TRUE(closes()) << "stopped";
     EXPECT_EQ(ends, 1);
+}
+
+namespace {
+
+const char *const OtherSoundFont = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
+
+// Sets the SoundFont and waits for the loading thread's answer.
+QString setSoundFont(FluidSequencer &seq, const QByteArray &path)
+{
+    std::promise<QString> answer;
+    seq.setSoundFont(path, [&](const QString &error) { answer.set_value(error); });
+    return answer.get_future().get();
+}
+
+// An organ held for 4 s (96 ticks a quarter at 120 BPM), bent and quieter.
+Bytes heldOrgan()
+{
+    TrackBuilder t;
+    t.at(0, {0xC0, 19}).at(0, {0xB0, 7, 90}).at(0, {0xE0, 0, 80}).at(0, {0x90, 60, 100}).at(768, {0x80, 60, 0}).end(0);
+    return Smf(0, 96, {t});
+}
+
+double rmsOfDifference(const std::vector<float> &a, const std::vector<float> &b)
+{
+    std::vector<float> d(std::min(a.size(), b.size()));
+    for (std::size_t i = 0; i < d.size(); ++i)
+        d[i] = a[i] - b[i];
+    return RenderClock::rms(d);
+}
+
+} // namespace
+
+// A SoundFont chosen while a song plays: the song goes on without a gap and
+// sounds from that moment as it would have with the new font from a seek.
+TEST_F(Sequencer, AChosenSoundFontTakesOverThePlayingSong)
+{
+    const QByteArray song = write("organ.mid", heldOrgan());
+    const auto renderAfter1000Ms = [&](FluidSequencer &s, RenderClock &c) { return c.renderMs(500); };
+
+    FluidSequencer withOther(RenderOptions(OtherSoundFont));
+    RenderClock otherClock(&withOther);
+    ASSERT_EQ(withOther.open(song), QString());
+    ASSERT_TRUE(withOther.seek(1000));
+    ASSERT_TRUE(withOther.play());
+    const auto expected = renderAfter1000Ms(withOther, otherClock);
+
+    FluidSequencer unchanged(RenderOptions());
+    RenderClock unchangedClock(&unchanged);
+    ASSERT_EQ(unchanged.open(song), QString());
+    ASSERT_TRUE(unchanged.play());
+    unchangedClock.renderMs(1000);
+    const auto old = renderAfter1000Ms(unchanged, unchangedClock);
+
+    ASSERT_EQ(seq.open(song), QString());
+    ASSERT_TRUE(seq.play());
+    const auto before = clock.renderMs(1000);
+    ASSERT_EQ(setSoundFont(seq, OtherSoundFont), QString());
+    EXPECT_EQ(seq.soundFont(), QByteArray(OtherSoundFont));
+    EXPECT_EQ(seq.mode(), TPlayerMode::pmPlaying);
+    EXPECT_EQ(seq.position(), 1000);
+    const FluidSequencer::ChannelState chased = seq.channelState(0);
+    EXPECT_EQ(chased.program, 19);
+    EXPECT_EQ(chased.volume, 90);
+    EXPECT_EQ(chased.pitchBend, 80 << 7);
+    const auto after = renderAfter1000Ms(seq, clock);
+
+    EXPECT_GT(clock.tailRms(before, 10), 50 * SilentRms);
+    // The held note sounds again at once, as after a seek.
+    EXPECT_GT(RenderClock::rms(after, 0, 441), 0.5 * RenderClock::rms(expected, 0, 441));
+    EXPECT_GT(RenderClock::rms(after, 0, 2205), 50 * SilentRms) << "no gap at the change";
+    const double fromNew = rmsOfDifference(after, expected), fromOld = rmsOfDifference(after, old);
+    EXPECT_LT(fromNew, 0.1 * fromOld) << "differs from the new font by " << fromNew << ", from the old by " << fromOld;
+}
+
+TEST_F(Sequencer, ASoundFontThatCannotBeLoadedIsRefusedAndTheOldOneStays)
+{
+    const QByteArray broken = write("broken.sf2", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 's', 'f', 'b', 'k'});
+    ASSERT_EQ(seq.open(Scale), QString());
+    ASSERT_TRUE(seq.play());
+    clock.renderMs(200);
+    EXPECT_EQ(setSoundFont(seq, broken), QStringLiteral("The SoundFont could not be loaded."));
+    EXPECT_EQ(setSoundFont(seq, dir.filePath(QStringLiteral("missing.sf2")).toLocal8Bit()),
+              QStringLiteral("No SoundFont was found."));
+    EXPECT_EQ(seq.soundFont(), QByteArray(TestSoundFont));
+    EXPECT_EQ(seq.mode(), TPlayerMode::pmPlaying);
+    EXPECT_GT(RenderClock::rms(clock.renderMs(300)), 50 * SilentRms);
+}
+
+// song.mid plays with song.sf2 or song.sf3 beside it, letter case ignored;
+// other songs with the font chosen.
+TEST_F(Sequencer, ASongsOwnSoundFontPlaysThatSongAlone)
+{
+    const QByteArray song = write("tune.mid", heldOrgan());
+    const QString own = dir.filePath(QStringLiteral("TUNE.Sf3"));
+    ASSERT_TRUE(QFile::link(QString::fromLatin1(OtherSoundFont), own));
+    EXPECT_EQ(seq.soundFont(), QByteArray(TestSoundFont));
+    ASSERT_EQ(seq.open(song), QString());
+    EXPECT_EQ(seq.soundFont(), own.toLocal8Bit());
+    ASSERT_TRUE(seq.play());
+    EXPECT_GT(RenderClock::rms(clock.renderMs(300)), 50 * SilentRms);
+    EXPECT_EQ(seq.channelState(0).program, 19);
+    ASSERT_EQ(seq.open(Scale), QString());
+    EXPECT_EQ(seq.soundFont(), QByteArray(TestSoundFont));
+    ASSERT_TRUE(seq.play());
+    EXPECT_GT(RenderClock::rms(clock.renderMs(600)), 50 * SilentRms);
 }

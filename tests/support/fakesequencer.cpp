@@ -92,3 +92,13 @@ void FakeSequencer::advance(Shared *s, int ms)
     if (s->position == s->length)
         finish(s);
 }
+
+void FakeSequencer::setSoundFont(const QByteArray &path, std::function<void(const QString &error)> done)
+{
+    s->calls << QStringLiteral("soundfont:") + QString::fromUtf8(path);
+    const QString error = s->soundFontErrors.value(path);
+    if (error.isEmpty())
+        s->soundFont = path;
+    if (done)
+        done(error);
+}

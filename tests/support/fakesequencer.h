@@ -24,6 +24,10 @@ public:
         int length = 0;
         int statusQueries = 0;
         std::function<void()> songEndHandler;
+        // path -> why it is refused; any other path loads.
+        QHash<QByteArray, QString> soundFontErrors;
+        QByteArray soundFont;
+        QByteArray defaultSoundFont = "/usr/share/sounds/sf2/default-GM.sf2";
     };
 
     explicit FakeSequencer(Shared *shared) : s(shared) {}
@@ -39,6 +43,9 @@ public:
     int position() const override { ++s->statusQueries; return s->position; }
     int length() const override { ++s->statusQueries; return s->length; }
     void setSongEndHandler(std::function<void()> handler) override { s->songEndHandler = std::move(handler); }
+    // Loads at once, on the caller's thread.
+    void setSoundFont(const QByteArray &path, std::function<void(const QString &error)> done) override;
+    QByteArray soundFont() const override { return s->soundFont.isEmpty() ? s->defaultSoundFont : s->soundFont; }
 
     // Test controls. Reaching the end calls the song-end handler, as the real
     // sequencer does from its audio thread.
