@@ -238,6 +238,38 @@ void SettingsStore::WriteFlagSetting(const Setting &setting, bool value)
     WriteFlagSetting(QLatin1String(setting.section), QLatin1String(setting.name), value);
 }
 
+QString SettingsStore::ReadTextSetting(const Setting &setting)
+{
+    const QString k = key(QLatin1String(setting.section), QLatin1String(setting.name));
+    for (auto c = m_changes.crbegin(); c != m_changes.crend(); ++c) {
+        if (c->erase && (k == c->key || k.startsWith(c->key + QLatin1Char('/'))))
+            return {};
+        if (!c->erase && k == c->key)
+            return c->value;
+    }
+    if (!m_settings)
+        return {};
+    const QVariant stored = m_settings->value(k);
+    return stored.typeId() == QMetaType::QString ? stored.toString() : QString();
+}
+
+void SettingsStore::WriteTextSetting(const Setting &setting, const QString &value)
+{
+    m_wrote = true;
+    if (m_settings)
+        m_changes.append({key(QLatin1String(setting.section), QLatin1String(setting.name)), value});
+}
+
+QString PeekTextSetting(const Setting &setting)
+{
+    const QString path = SettingsStore::FilePath();
+    if (!QFileInfo(path).isFile())
+        return {};
+    const QSettings settings(path, QSettings::IniFormat);
+    const QVariant stored = settings.value(QLatin1String(setting.section) + QLatin1Char('/') + QLatin1String(setting.name));
+    return stored.typeId() == QMetaType::QString ? stored.toString() : QString();
+}
+
 void SettingsStore::EraseSettingsSection(const QString &section)
 {
     if (!m_settings)

@@ -49,6 +49,8 @@ inline constexpr Setting ListSave{"Option", "ListSave", 0};
 inline constexpr Setting AutoPlay{"Option", "AutoPlay", 0};
 inline constexpr Setting English{"Option", "English", 1};
 inline constexpr Setting ShowController{"Option", "ShowController", 0};
+// Text: the path of the SoundFont chosen; written only once one is chosen.
+inline constexpr Setting SoundFont{"Option", "SoundFont", 0};
 // Neither read nor written: erased at every start.
 inline constexpr char ListSection[] = "List";
 } // namespace Settings
@@ -77,6 +79,9 @@ public:
     bool ReadFlagSetting(const Setting &setting);
     void WriteIntSetting(const Setting &setting, int value);
     void WriteFlagSetting(const Setting &setting, bool value);
+    // A text value; empty when missing or not text.
+    QString ReadTextSetting(const Setting &setting);
+    void WriteTextSetting(const Setting &setting, const QString &value);
 
     // Stores the writes; throws SettingsError ("'%s' の設定に失敗しました"
     // with the file's path) when they could not be stored, and then the
@@ -103,6 +108,10 @@ private:
     bool m_wrote = false; // a write was asked for (reported by Flush when unusable)
     bool m_flushed = false;
 };
+
+// A text value read straight from the settings file, which is neither
+// created nor written: for tools beside the program.
+QString PeekTextSetting(const Setting &setting);
 
 // Removes the whole settings key (the file); the folder "Kestrix" stays.
 // Failures are ignored.

@@ -180,6 +180,8 @@ void TFrm_main::buildMenus()
     English1->setText(QStringLiteral("&English"));
     Japanese1 = makeCheckItem(Option1, "Japanese1");
     Japanese1->setText(QStringLiteral("&Japanese"));
+    SoundFontSeparator = makeSeparator(Option1, "SoundFontSeparator");
+    SoundFont1 = makeAction(Option1, "SoundFont1");
 
     Help1 = menuBar()->addMenu(QString());
     Help1->setObjectName(QStringLiteral("Help1"));
@@ -292,5 +294,6 @@ void TFrm_main::wireHandlers()
     wireEditingHandlers();
     wirePlaybackHandlers();
     wireDesktopHandlers();
+    wireSoundFontHandlers();
 }
 

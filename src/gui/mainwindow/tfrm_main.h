@@ -104,6 +104,8 @@ public:
     QAction *N2 = nullptr;
     QAction *English1 = nullptr;
     QAction *Japanese1 = nullptr;
+    QAction *SoundFontSeparator = nullptr;
+    QAction *SoundFont1 = nullptr;
     QMenu *Help1 = nullptr;
     QAction *Help2 = nullptr;
     QAction *N3 = nullptr;
@@ -195,6 +197,19 @@ public:
     std::function<QByteArray(const QByteArray &initial)> OpenDialog;
     std::function<QByteArray(const QByteArray &initial)> SaveDialog;
 
+    // --- The SoundFont (tfrm_main_soundfont.cpp) ---
+    void SoundFont1Click();
+    // Loads `path` in the background as the SoundFont songs play with; once
+    // loaded it is stored at close, and a font that cannot be loaded is
+    // refused with a message naming it and why.
+    void ChooseSoundFont(const QByteArray &path);
+    // The stored choice, at start: loaded like a chosen one; where it cannot
+    // be, the first Play says so once and the discovery list plays.
+    void UseStoredSoundFont(const QString &stored);
+    // The SoundFont dialog; tests replace it. `initial`: the SoundFont in
+    // use. Empty result: cancelled.
+    std::function<QByteArray(const QByteArray &initial)> SoundFontDialog;
+
     // --- Playback (tfrm_main_playback.cpp) ---
     void Btn_PlayClick();
     void Btn_pauseClick();
@@ -236,6 +251,10 @@ private:
     void wirePlaybackHandlers();
     void wireOptionHandlers();
     void wireDesktopHandlers();
+    void wireSoundFontHandlers();
+    void soundFontLoaded(const QByteArray &path, const QString &error, bool stored);
+    // The message kept from start-up for the first Play; shown once.
+    void showSoundFontNotice();
     // Appends the paths a playlist can hold; the others go to `skipped`.
     int appendPaths(const QList<QByteArray> &paths, QList<QByteArray> &skipped);
     // Connects a menu command: a checkable item keeps its check mark as the
@@ -257,4 +276,7 @@ private:
     // The tick that just ran put itself to sleep (see the handler watch).
     bool m_tickJustSlept = false;
     HelpWindow *m_helpWindow = nullptr;
+    QByteArray m_soundFontSetting; // written at close unless empty
+    QString m_soundFontNotice;
+    bool m_played = false;
 };

@@ -2,6 +2,7 @@
 // commands of the shell, help and about.
 #include "gui/mainwindow/tfrm_main.h"
 
+#include "core/paths.h"
 #include "device/tmediaplayer.h"
 #include "gui/controller/tfrm_ctrl.h"
 #include "gui/helpwindow.h"
@@ -145,12 +146,15 @@ void TFrm_main::Help2Click()
 
 void TFrm_main::About1Click()
 {
+    const QByteArray soundFont = MediaPlayer->soundFont();
     const QString text = QStringLiteral("Quavette version %1\n"
                                         "A player for Standard MIDI Files.\n\n"
                                         "Qt %2 (built with %3)\n"
-                                        "FluidSynth %4")
+                                        "FluidSynth %4\n"
+                                        "SoundFont: %5")
                              .arg(QStringLiteral(QUAVETTE_VERSION), QString::fromLatin1(qVersion()),
-                                  QStringLiteral(QT_VERSION_STR), QString::fromLatin1(fluid_version_str()));
+                                  QStringLiteral(QT_VERSION_STR), QString::fromLatin1(fluid_version_str()),
+                                  soundFont.isEmpty() ? QStringLiteral("none") : DecodePath(soundFont));
     ShowMessage({QStringLiteral("About"), text, MsgIcon::None, QMessageBox::Ok});
 }
 

@@ -55,6 +55,7 @@ void TFrm_main::FormCreate()
 
         if (!store.ReadFlagSetting(Settings::English))
             Japanese1Click();
+        UseStoredSoundFont(store.ReadTextSetting(Settings::SoundFont));
 
         // A list that cannot be read is reported, and start-up goes on.
         Dispatch([this] { ReadAutomaticPlaylist(); });
@@ -107,6 +108,8 @@ void TFrm_main::FormClose()
                                      : QPoint(Settings::CtrlLeft.defaultValue, Settings::CtrlTop.defaultValue);
         store.WriteIntSetting(Settings::CtrlTop, ctrl.y());
         store.WriteIntSetting(Settings::CtrlLeft, ctrl.x());
+        if (!m_soundFontSetting.isEmpty())
+            store.WriteTextSetting(Settings::SoundFont, DecodePath(m_soundFontSetting));
 
         // Settings that cannot be stored are reported, but must not keep the
         // program from ever closing.

@@ -31,6 +31,9 @@ void SelectRowWithoutScrolling(TFrm_main &main, int row)
 
 void TFrm_main::Btn_PlayClick()
 {
+    // A stored SoundFont that could not be used is told of once, at the
+    // first Play.
+    showSoundFontNotice();
     if (Tmr1->isActive()) {
         MediaPlayer->Resume();
         Btn_pause->setEnabled(true);

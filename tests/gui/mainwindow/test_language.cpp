@@ -45,6 +45,7 @@ const Row MenuRows[] = {
     {"showposition1", "Show &position", "再生位置を表示(&P)"},
     {"Autoplay1", "&Auto play", "自動再生(&A)"},
     {"Showcontroller1", "Show &controller", "ｺﾝﾄﾛｰﾗを表示(&C)"},
+    {"SoundFont1", "Sound&Font...", "サウンドフォント(&F)..."},
     {"Help1", "&Help", "ﾍﾙﾌﾟ(&H)"},
     {"About1", "&About...", "ﾊﾞｰｼﾞｮﾝ情報(&A)..."},
     {"Help2", "&Contents", "目次(&C)"},

@@ -1,0 +1,99 @@
+// The choice of SoundFont on a real main window over the fake sequencer:
+// Option > "Sound&Font...", the stored choice and the about box.
+#include "support/playbackfixture.h"
+
+#include <QCoreApplication>
+#include <QSettings>
+
+namespace {
+
+class SoundFontWindow : public PlaybackFixture
+{
+protected:
+    void storeSoundFont(const QByteArray &path)
+    {
+        QSettings(SettingsStore::FilePath(), QSettings::IniFormat).setValue(QStringLiteral("Option/SoundFont"), QString::fromUtf8(path));
+    }
+    QVariant storedSoundFont() const
+    {
+        return QSettings(SettingsStore::FilePath(), QSettings::IniFormat).value(QStringLiteral("Option/SoundFont"));
+    }
+    void choose(const QByteArray &path)
+    {
+        m->SoundFontDialog = [&, path](const QByteArray &initial) {
+            dialogStartedAt = initial;
+            return path;
+        };
+        m->SoundFont1->trigger();
+        QCoreApplication::processEvents(); // the answer of the loading thread
+    }
+    QStringList soundFontCalls() const { return device.calls.filter(QStringLiteral("soundfont:")); }
+
+    QByteArray dialogStartedAt;
+};
+
+} // namespace
+
+TEST_F(SoundFontWindow, AChosenSoundFontIsUsedStoredAtCloseAndNamedInTheAboutBox)
+{
+    start();
+    const QByteArray font = song("Piano.SF3");
+    choose(font);
+    EXPECT_EQ(dialogStartedAt, device.defaultSoundFont) << "the dialog starts at the font in use";
+    EXPECT_EQ(soundFontCalls(), QStringList{QStringLiteral("soundfont:") + QString::fromUtf8(font)});
+    EXPECT_TRUE(messages.boxes.isEmpty());
+
+    m->About1->trigger();
+    ASSERT_EQ(messages.boxes.size(), 1);
+    EXPECT_TRUE(messages.boxes[0].text.contains(QStringLiteral("SoundFont: ") + QString::fromUtf8(font)));
+
+    m->FormClose();
+    EXPECT_EQ(storedSoundFont(), QString::fromUtf8(font));
+}
+
+TEST_F(SoundFontWindow, AFontThatCannotBeUsedIsRefusedNamingItAndWhy)
+{
+    start();
+    const QByteArray broken = song("broken.sf2"), missing = song("missing.sf2", false);
+    device.soundFontErrors.insert(broken, QStringLiteral("The SoundFont could not be loaded."));
+    choose(broken);
+    choose(missing);
+    EXPECT_EQ(soundFontCalls().size(), 1) << "a file that cannot be read is not offered to the device";
+    ASSERT_EQ(messages.boxes.size(), 2);
+    EXPECT_EQ(messages.boxes[0].text,
+              QStringLiteral("Cannot use the SoundFont : %1\nThe SoundFont could not be loaded.").arg(QString::fromUtf8(broken)));
+    EXPECT_EQ(messages.boxes[1].text,
+              QStringLiteral("Cannot use the SoundFont : %1\nNo such file or directory").arg(QString::fromUtf8(missing)));
+    EXPECT_EQ(m->MediaPlayer->soundFont(), device.defaultSoundFont);
+    m->FormClose();
+    EXPECT_FALSE(storedSoundFont().isValid()) << "nothing chosen, nothing stored";
+}
+
+TEST_F(SoundFontWindow, AStoredFontIsUsedFromTheStart)
+{
+    const QByteArray font = song("chosen.sf2");
+    storeSoundFont(font);
+    start();
+    EXPECT_EQ(soundFontCalls(), QStringList{QStringLiteral("soundfont:") + QString::fromUtf8(font)});
+    EXPECT_TRUE(messages.boxes.isEmpty());
+}
+
+TEST_F(SoundFontWindow, AMissingStoredFontIsToldOnceAtTheFirstPlayAndKept)
+{
+    const QByteArray missing = song("unmounted.sf2", false);
+    storeSoundFont(missing);
+    start(songs(1));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(messages.boxes.isEmpty()) << "nothing until Play";
+    playRow(0);
+    ASSERT_EQ(messages.boxes.size(), 1);
+    EXPECT_TRUE(messages.boxes[0].text.contains(QString::fromUtf8(missing)));
+    EXPECT_TRUE(messages.boxes[0].text.contains(QStringLiteral("No such file or directory")));
+    EXPECT_EQ(state(), "Playing") << "with the discovery list's font";
+    m->Btn_StopClick();
+    playRow(0);
+    EXPECT_EQ(messages.boxes.size(), 1);
+    EXPECT_TRUE(soundFontCalls().isEmpty());
+    m->FormClose();
+    EXPECT_EQ(storedSoundFont(), QString::fromUtf8(missing));
+}
