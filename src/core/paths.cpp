@@ -86,3 +86,9 @@ QByteArray ComputeProgramFolder()
     QDir().mkpath(folder);
     return QFile::encodeName(folder);
 }
+
+bool IsSoundFontName(const QByteArray &path)
+{
+    const QByteArray end = path.right(4).toLower();
+    return end == ".sf2" || end == ".sf3";
+}

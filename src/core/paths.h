@@ -30,6 +30,9 @@ bool IsExistingFile(const QByteArray &path);
 // come back as other entries.
 bool CanHoldPath(const QByteArray &path);
 
+// A SoundFont by its name: ".sf2" or ".sf3", letter case ignored.
+bool IsSoundFontName(const QByteArray &path);
+
 // The folder where the program keeps its own files for this user, ending
 // with '/', created when missing; empty when there is no such place.
 QByteArray ComputeProgramFolder();

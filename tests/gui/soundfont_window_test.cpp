@@ -1,8 +1,13 @@
 // The choice of SoundFont on a real main window over the fake sequencer:
-// Option > "Sound&Font...", the stored choice and the about box.
+// Option > "Sound&Font...", the stored choice, drops and the about box.
 #include "support/playbackfixture.h"
 
+#include "core/fileurl.h"
+#include "gui/widgets/playlistview.h"
+
 #include <QCoreApplication>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QSettings>
 
 namespace {
@@ -26,6 +31,19 @@ protected:
         };
         m->SoundFont1->trigger();
         QCoreApplication::processEvents(); // the answer of the loading thread
+    }
+    // Lets `paths` go on `target`; true when it took them.
+    bool drop(QWidget *target, const QList<QByteArray> &paths)
+    {
+        std::unique_ptr<QMimeData> data(FileUrlsMimeData(paths));
+        QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent dropped(QPointF(2, 2), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &dropped);
+        QCoreApplication::processEvents();
+        return dropped.isAccepted();
     }
     QStringList soundFontCalls() const { return device.calls.filter(QStringLiteral("soundfont:")); }
 
@@ -96,4 +114,18 @@ TEST_F(SoundFontWindow, AMissingStoredFontIsToldOnceAtTheFirstPlayAndKept)
     EXPECT_TRUE(soundFontCalls().isEmpty());
     m->FormClose();
     EXPECT_EQ(storedSoundFont(), QString::fromUtf8(missing));
+}
+
+TEST_F(SoundFontWindow, ASoundFontDroppedAnywhereOnTheWindowIsChosen)
+{
+    start();
+    const QByteArray font = song("dropped.sf2"), other = song("other.SF3"), tune = song("tune.mid");
+    EXPECT_FALSE(drop(m->Btn_Play, {tune})) << "songs are taken only on the playlist";
+    EXPECT_TRUE(drop(m->Btn_Play, {tune, font}));
+    EXPECT_TRUE(drop(m->VMusicList->viewport(), {other, tune}));
+    EXPECT_EQ(soundFontCalls(), (QStringList{QStringLiteral("soundfont:") + QString::fromUtf8(font),
+                                             QStringLiteral("soundfont:") + QString::fromUtf8(other)}));
+    ASSERT_EQ(Playlist.Items.size(), 1);
+    EXPECT_EQ(Playlist.Items[0].Path, tune);
+    EXPECT_TRUE(messages.boxes.isEmpty());
 }

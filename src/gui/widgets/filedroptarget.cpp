@@ -22,8 +22,9 @@ bool FileDropTarget::eventFilter(QObject *watched, QEvent *event)
     case QEvent::Drop: {
         auto *drop = static_cast<QDropEvent *>(event);
         const QMimeData *data = drop->mimeData();
-        const QList<QByteArray> paths =
-            data && !data->hasFormat(m_refusedFormat) ? LocalPaths(*data) : QList<QByteArray>();
+        QList<QByteArray> paths = data && !data->hasFormat(m_refusedFormat) ? LocalPaths(*data) : QList<QByteArray>();
+        if (m_accepts)
+            paths.removeIf([this](const QByteArray &path) { return !m_accepts(path); });
         if (paths.isEmpty() || !(drop->possibleActions() & Qt::CopyAction)) {
             drop->ignore();
             return true;

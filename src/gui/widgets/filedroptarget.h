@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 class FileDropTarget : public QObject
@@ -19,6 +21,10 @@ public:
     // dragged out and let go on it again add nothing.
     FileDropTarget(QWidget *target, const QString &refusedFormat);
 
+    // Only the paths `accepts` takes are dropped; a drag with none of them
+    // is refused.
+    void setPathFilter(std::function<bool(const QByteArray &)> accepts) { m_accepts = std::move(accepts); }
+
 Q_SIGNALS:
     // The local files dropped, as bytes, in the drag's order.
     void dropped(const QList<QByteArray> &paths);
@@ -28,4 +34,5 @@ protected:
 
 private:
     QString m_refusedFormat;
+    std::function<bool(const QByteArray &)> m_accepts;
 };
