@@ -1,15 +1,25 @@
 // quavette-midi: checks MIDI files and renders them to WAV with the player's
-// own reader and sequencer.
+// own reader and sequencer, and with the player's SoundFont: the song's own
+// beside it, else the one chosen in the player, else the discovery list's.
 //   quavette-midi info FILE...
 //   quavette-midi render [--soundfont SF2] FILE OUT.wav
+#include "core/settingsstore.h"
 #include "device/fluidsequencer.h"
 #include "device/song.h"
+#include "device/soundfontcache.h"
+
+#include <QFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -23,22 +33,47 @@ constexpr float SilencePeak = 1.0f / 32768;
 
 int usage()
 {
-    std::fputs("usage: quavette-midi info FILE...\n"
+    std::fputs("usage: quavette-midi info FILE...   (FILE, ok, length ms, format, tracks, SoundFont)\n"
                "       quavette-midi render [--soundfont SF2] FILE OUT.wav\n",
                stderr);
     return 2;
+}
+
+// The SoundFont chosen in the player, when it can be read; as the player
+// does, one that cannot is named once and the discovery list is used.
+QByteArray chosenSoundFont()
+{
+    const QByteArray path = QFile::encodeName(PeekTextSetting(Settings::SoundFont));
+    if (path.isEmpty())
+        return {};
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const char *problem = fd < 0 ? std::strerror(errno) : nullptr;
+    struct stat info {};
+    if (fd >= 0 && !(::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)))
+        problem = "It is not a file.";
+    if (fd >= 0)
+        ::close(fd);
+    if (!problem)
+        return path;
+    std::fprintf(stderr, "quavette-midi: the SoundFont %s cannot be used (%s); the default SoundFont is used\n",
+                 path.constData(), problem);
+    return {};
 }
 
 int info(int argc, char **argv)
 {
     if (argc < 1)
         return usage();
+    const QByteArray chosen = chosenSoundFont();
+    const std::string font = chosen.isEmpty() ? SoundFontCache::defaultPath() : chosen.toStdString();
     bool allRead = true;
     for (int i = 0; i < argc; ++i) {
         std::string error;
         const auto song = Song::load(argv[i], &error);
         if (song) {
-            std::printf("%s\tok\t%d\t%d\t%d\n", argv[i], song->lengthMs(), song->format(), song->trackCount());
+            const std::string own = SoundFontCache::songSoundFont(argv[i]);
+            std::printf("%s\tok\t%d\t%d\t%d\t%s\n", argv[i], song->lengthMs(), song->format(), song->trackCount(),
+                        own.empty() ? font.c_str() : own.c_str());
         } else {
             std::printf("%s\terror\t%s\n", argv[i], error.c_str());
             allRead = false;
@@ -86,7 +121,9 @@ int render(int argc, char **argv)
 
     FluidSequencer::Options options;
     options.renderToMemory = true;
-    options.soundFont = soundFont;
+    // A SoundFont named here plays the song, whatever the song has beside it.
+    options.songSoundFonts = soundFont.isEmpty();
+    options.soundFont = soundFont.isEmpty() ? chosenSoundFont() : soundFont;
     FluidSequencer sequencer(options);
     const QString error = sequencer.open(QByteArray(argv[0]));
     if (!error.isEmpty()) {
