@@ -98,10 +98,12 @@ fluid_synth_t *FluidSequencer::newSynth(fluid_sfont_t *sfont, int *sfontId)
     fluid_synth_t *synth = new_fluid_synth(m_settings);
     if (!synth)
         return nullptr;
-    *sfontId = fluid_synth_add_sfont(synth, sfont);
-    // No instrument until a song chooses one: each costs its samples.
+    // No instrument until a song chooses one: each costs its samples. Unset
+    // before the font comes, which would otherwise give every channel its
+    // power-on instrument, and load those samples, only to drop them.
     for (int ch = 0; ch < SongPlayer::SynthChannels; ++ch)
         fluid_synth_unset_program(synth, ch);
+    *sfontId = fluid_synth_add_sfont(synth, sfont);
     return synth;
 }
 
@@ -153,15 +155,24 @@ QString FluidSequencer::startEngine(const std::string &fontPath)
 }
 
 // With m_engineMutex held: the song, as it is, goes on in a synthesiser of
-// the new font. What a buffering output has queued was rendered with the old
-// one: it fades out where the listener is, and the new font sounds from there.
+// the new font.
 QString FluidSequencer::useFont(fluid_sfont_t *sfont, const std::string &fontPath)
 {
     int sfontId = 0;
     fluid_synth_t *synth = newSynth(sfont, &sfontId);
     if (!synth)
         return QStringLiteral("The synthesiser could not be started.");
-    SongPlayer::Instruments loaded = m_player->loadInstruments(synth, sfontId);
+    const std::shared_ptr<const Song> song = m_player->song();
+    switchSynth(synth, sfontId, sfont, fontPath, SongPlayer::loadInstruments(synth, sfontId, song.get()));
+    return {};
+}
+
+// With m_engineMutex held. What a buffering output has queued was rendered
+// with the old font: it fades out where the listener is, and the new font
+// sounds from there.
+void FluidSequencer::switchSynth(fluid_synth_t *synth, int sfontId, fluid_sfont_t *sfont, const std::string &fontPath,
+                                 SongPlayer::Instruments loaded)
+{
     fluid_synth_t *old = nullptr;
     {
         OutputLock lock(m_output.get());
@@ -182,7 +193,6 @@ QString FluidSequencer::useFont(fluid_sfont_t *sfont, const std::string &fontPat
     m_synth = synth;
     m_sfont = sfont;
     setFontInUse(fontPath);
-    return {};
 }
 
 QString FluidSequencer::open(const QByteArray &path)
@@ -231,30 +241,60 @@ void FluidSequencer::setSoundFont(const QByteArray &path, std::function<void(con
         m_pendingFont = soundFontPath(path);
     }
     std::lock_guard lock(m_loaderMutex);
-    m_loaders.emplace_back([this, path, request, done = std::move(done)] {
-        const std::string fontPath = soundFontPath(path);
-        std::string error;
-        fluid_sfont_t *sfont = SoundFontCache::instance().acquire(fontPath, &error);
-        QString result = QString::fromStdString(error);
-        if (!sfont) {
-            std::lock_guard engine(m_engineMutex);
-            if (request == m_fontRequests)
-                m_pendingFont.clear();
-        } else {
-            std::lock_guard engine(m_engineMutex);
-            if (request == m_fontRequests) {
-                m_pendingFont.clear();
-                {
-                    std::lock_guard name(m_fontNameMutex);
-                    m_options.soundFont = path;
-                }
-                if (m_player && !m_songHasOwnFont && sfont != m_sfont)
-                    result = useFont(sfont, fontPath);
+    m_loaders.emplace_back([this, path, request, done = std::move(done)] { loadChosenFont(path, request, done); });
+}
+
+// On a loading thread. The font, then the instruments of the song playing,
+// load with no lock held, so that commands and the audio go on meanwhile.
+void FluidSequencer::loadChosenFont(const QByteArray &path, unsigned request,
+                                    const std::function<void(const QString &)> &done)
+{
+    const std::string fontPath = soundFontPath(path);
+    std::string error;
+    fluid_sfont_t *sfont = SoundFontCache::instance().acquire(fontPath, &error);
+    QString result = QString::fromStdString(error);
+    fluid_synth_t *synth = nullptr;
+    int sfontId = 0;
+    std::shared_ptr<const Song> song;
+    {
+        std::lock_guard engine(m_engineMutex);
+        if (request == m_fontRequests) {
+            m_pendingFont.clear();
+            if (sfont) {
+                std::lock_guard name(m_fontNameMutex);
+                m_options.soundFont = path;
             }
         }
-        if (done)
-            done(result);
-    });
+        const auto wanted = [&] { return request == m_fontRequests && m_player && !m_songHasOwnFont && sfont != m_sfont; };
+        if (sfont && wanted()) {
+            synth = newSynth(sfont, &sfontId);
+            song = m_player->song();
+            if (!synth)
+                result = QStringLiteral("The synthesiser could not be started.");
+        }
+    }
+    if (synth) {
+        SongPlayer::Instruments loaded = SongPlayer::loadInstruments(synth, sfontId, song.get());
+        std::lock_guard engine(m_engineMutex);
+        const bool stillWanted = request == m_fontRequests && !m_songHasOwnFont && sfont != m_sfont;
+        // Another font may have come meanwhile; if it is this very font, its
+        // instruments stay as they are (they are the font's, not the synth's).
+        if (!stillWanted || m_player->song() != song) {
+            if (sfont != m_sfont)
+                SongPlayer::unloadInstruments(synth, sfontId, loaded);
+            loaded = {};
+            if (stillWanted) // another song was opened meanwhile
+                loaded = SongPlayer::loadInstruments(synth, sfontId, m_player->song().get());
+        }
+        if (stillWanted) {
+            switchSynth(synth, sfontId, sfont, fontPath, std::move(loaded));
+        } else {
+            fluid_synth_remove_sfont(synth, sfont);
+            delete_fluid_synth(synth);
+        }
+    }
+    if (done)
+        done(result);
 }
 
 QByteArray FluidSequencer::soundFont() const

@@ -4,6 +4,7 @@
 
 #include "device/audiooutput.h"
 #include "device/sequencer.h"
+#include "device/songplayer.h"
 
 #include <QByteArray>
 #include <QString>
@@ -19,7 +20,6 @@
 #include <thread>
 #include <vector>
 
-class SongPlayer;
 
 class FluidSequencer : public ISequencer, private AudioSource
 {
@@ -89,6 +89,9 @@ private:
     QString startEngine(const std::string &fontPath);
     fluid_synth_t *newSynth(fluid_sfont_t *sfont, int *sfontId);
     QString useFont(fluid_sfont_t *sfont, const std::string &fontPath);
+    void switchSynth(fluid_synth_t *synth, int sfontId, fluid_sfont_t *sfont, const std::string &fontPath,
+                     SongPlayer::Instruments loaded);
+    void loadChosenFont(const QByteArray &path, unsigned request, const std::function<void(const QString &)> &done);
     void setFontInUse(const std::string &fontPath);
     template <class Command> bool interrupt(Command command, bool atHeardPosition);
     template <class Command> bool start(Command command);

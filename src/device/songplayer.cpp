@@ -155,19 +155,26 @@ std::shared_ptr<const Song> SongPlayer::setSong(std::shared_ptr<const Song> song
     return song;
 }
 
-SongPlayer::Instruments SongPlayer::loadInstruments(fluid_synth_t *synth, int sfontId)
+std::shared_ptr<const Song> SongPlayer::song()
 {
-    std::shared_ptr<const Song> song;
-    {
-        std::lock_guard lock(m_mutex);
-        song = m_song;
-    }
+    std::lock_guard lock(m_mutex);
+    return m_song;
+}
+
+SongPlayer::Instruments SongPlayer::loadInstruments(fluid_synth_t *synth, int sfontId, const Song *song)
+{
     Instruments instruments;
     if (song)
         instruments = instrumentsOf(*song, fluid_synth_get_sfont_by_id(synth, sfontId));
     for (const Preset &p : instruments.presets)
         fluid_synth_pin_preset(synth, sfontId, p.first, p.second);
     return instruments;
+}
+
+void SongPlayer::unloadInstruments(fluid_synth_t *synth, int sfontId, const Instruments &loaded)
+{
+    for (const Preset &p : loaded.presets)
+        fluid_synth_unpin_preset(synth, sfontId, p.first, p.second);
 }
 
 fluid_synth_t *SongPlayer::changeSynth(fluid_synth_t *synth, int sfontId, Instruments loaded)

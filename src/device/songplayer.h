@@ -41,12 +41,14 @@ public:
         std::array<bool, 16> powerOn{}; // channel plays notes with its power-on instrument
     };
     // Moving to another synthesiser (like the first, with `sfontId` loaded
-    // and no program set), in two steps, while nothing else changes the
-    // song: first the song's instruments are loaded there, unlocked, as the
-    // song plays on; then changeSynth carries on there, chasing a playing
-    // song at its position as after a seek. The former synthesiser, no longer
-    // used and holding nothing of its font, is handed back to be deleted.
-    Instruments loadInstruments(fluid_synth_t *synth, int sfontId);
+    // and no program set), in two steps: first the instruments of the song
+    // are loaded there, with no lock, as the song plays on; then changeSynth
+    // carries on there, chasing a playing song at its position as after a
+    // seek. The former synthesiser, no longer used and holding nothing of its
+    // font, is handed back to be deleted. `song` must still be the song then.
+    std::shared_ptr<const Song> song();
+    static Instruments loadInstruments(fluid_synth_t *synth, int sfontId, const Song *song);
+    static void unloadInstruments(fluid_synth_t *synth, int sfontId, const Instruments &loaded);
     fluid_synth_t *changeSynth(fluid_synth_t *synth, int sfontId, Instruments loaded);
 
     bool play();
