@@ -11,6 +11,8 @@ import sys
 import time
 import traceback
 
+import pyatspi
+
 from harness import SILENCE_RMS, Desktop, E2EError, Program, listen, wait_for
 from scenarios import (Context, check, exit_program, make_song_folder, open_songs_and_add, read_settings,
                        settings_path)
@@ -178,6 +180,47 @@ def command_line(ctx):
         if alone.poll() is None:
             os.killpg(alone.pid, signal.SIGKILL)
     check(read_settings(ctx.home).get("Position", "Width", fallback=None) == "549", "settings stored at the close")
+
+
+@scenario
+def soundfont(ctx):
+    root, songs = make_song_folder(ctx)
+    gone = os.path.join(root, "unmounted", "gone.sf2")
+    chosen = "/usr/share/sounds/sf2/TimGM6mb.sf2"
+    os.makedirs(os.path.dirname(settings_path(ctx.home)), exist_ok=True)
+    with open(settings_path(ctx.home), "w") as f:
+        f.write(f"[Option]\nSoundFont={gone}\n")
+    app = start_with(ctx, root, "", "songs/a first.mid")
+    try:
+        # The stored font is missing: said once at the first Play, and the
+        # default font plays.
+        caption, texts = app.wait_dialog("error")
+        check(any(gone in t for t in texts), f"the missing SoundFont is named: {texts}")
+        app.answer_dialog("error")
+        wait_for("the song to start", lambda: app.title() == "Quavette - a first.mid", 5)
+        check(listen(ctx.desktop, 1.0, ctx.wav("default")) > SILENCE_RMS, "the song is heard with the default font")
+
+        # Chosen through Option > SoundFont... while the song plays.
+        app.menu("Option", "SoundFont...")
+        dialog = app.wait_find("dialog")
+        field = next(n for n in pyatspi.findAllDescendants(dialog, lambda n: n.getRoleName() == "text")
+                     if n.getState().contains(pyatspi.STATE_EDITABLE) and n.getState().contains(pyatspi.STATE_SHOWING))
+        field.queryEditableText().setTextContents(chosen)
+        app.click(app.wait_find("push button", "Open", root=dialog))
+        wait_for("the dialog to close", lambda: not dialog.getState().contains(pyatspi.STATE_SHOWING), 5)
+        level = listen(ctx.desktop, 1.0, ctx.wav("chosen"))
+        check(level > SILENCE_RMS, f"the song goes on with the chosen font (RMS {level})")
+        check(app.title() == "Quavette - a first.mid", "the same song plays on")
+        check(not app.dialog_texts(), f"no message: {app.dialog_texts()}")
+        app.menu("Help", "About...")
+        caption, texts = app.wait_dialog("About")
+        check(any(f"SoundFont: {chosen}" in t for t in texts), f"the about box names the font: {texts}")
+        app.answer_dialog("About")
+        exit_program(app)
+    finally:
+        app.kill()
+    stored = read_settings(ctx.home)["Option"]["SoundFont"]
+    check(stored == chosen, f"the choice is stored: {stored}")
 
 
 def _windows_of(pid, env):
