@@ -64,8 +64,8 @@ FluidSequencer::~FluidSequencer()
 {
     {
         std::lock_guard lock(m_loaderMutex);
-        for (std::thread &loader : m_loaders)
-            loader.join();
+        for (Loader &loader : m_loaders)
+            loader.thread.join();
     }
     close();
     if (outputOpen()) // let the fade out be heard before the stream goes
@@ -241,7 +241,19 @@ void FluidSequencer::setSoundFont(const QByteArray &path, std::function<void(con
         m_pendingFont = soundFontPath(path);
     }
     std::lock_guard lock(m_loaderMutex);
-    m_loaders.emplace_back([this, path, request, done = std::move(done)] { loadChosenFont(path, request, done); });
+    // Loaders that have finished are joined here, so that they do not pile up.
+    std::erase_if(m_loaders, [](Loader &loader) {
+        if (!*loader.finished)
+            return false;
+        loader.thread.join();
+        return true;
+    });
+    auto finished = std::make_shared<std::atomic<bool>>(false);
+    m_loaders.push_back({std::thread([this, path, request, finished, done = std::move(done)] {
+                             loadChosenFont(path, request, done);
+                             *finished = true;
+                         }),
+                         finished});
 }
 
 // On a loading thread. The font, then the instruments of the song playing,
@@ -277,8 +289,9 @@ void FluidSequencer::loadChosenFont(const QByteArray &path, unsigned request,
         SongPlayer::Instruments loaded = SongPlayer::loadInstruments(synth, sfontId, song.get());
         std::lock_guard engine(m_engineMutex);
         const bool stillWanted = request == m_fontRequests && !m_songHasOwnFont && sfont != m_sfont;
-        // Another font may have come meanwhile; if it is this very font, its
-        // instruments stay as they are (they are the font's, not the synth's).
+        // Another font or song may have come meanwhile. Instruments are held
+        // by the font itself: where the font in use is now this very one,
+        // they are left alone.
         if (!stillWanted || m_player->song() != song) {
             if (sfont != m_sfont)
                 SongPlayer::unloadInstruments(synth, sfontId, loaded);

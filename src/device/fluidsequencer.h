@@ -20,7 +20,6 @@
 #include <thread>
 #include <vector>
 
-
 class FluidSequencer : public ISequencer, private AudioSource
 {
 public:
@@ -112,8 +111,12 @@ private:
     bool m_songHasOwnFont = false;
     unsigned m_fontRequests = 0; // the latest choice wins
     std::string m_pendingFont;   // chosen, still loading
+    struct Loader {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> finished;
+    };
     std::mutex m_loaderMutex;
-    std::vector<std::thread> m_loaders;
+    std::vector<Loader> m_loaders;
     mutable std::mutex m_fontNameMutex;
     std::string m_fontInUse;
 

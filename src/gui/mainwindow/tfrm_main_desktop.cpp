@@ -1,6 +1,6 @@
 // The main window's part in the desktop beyond the design: files dropped on
-// the playlist view, SoundFonts dropped anywhere on the window, and rows of the playlist and the file list dragged out
-// to other programs as file URLs.
+// the playlist view, SoundFonts dropped anywhere on the window, and rows of
+// the playlist and the file list dragged out to other programs as file URLs.
 #include "gui/mainwindow/tfrm_main.h"
 
 #include "core/paths.h"
