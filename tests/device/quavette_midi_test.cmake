@@ -89,10 +89,3 @@ if(NOT (md5_own STREQUAL md5_other) OR md5_own STREQUAL md5_chosen)
   message(FATAL_ERROR "render did not play the song's own SoundFont, or --soundfont did not override it")
 endif()
 
-file(WRITE ${OUT}/config/Kestrix/Quavette.conf "[Option]\nSoundFont=${OUT}/missing.sf2\n")
-execute_process(COMMAND ${TOOL} render ${DATA}/jazzsoft__test-c-major-scale.mid ${OUT}/fallback.wav
-  RESULT_VARIABLE rc ERROR_VARIABLE err)
-string(FIND "${err}" "${OUT}/missing.sf2" named)
-if(NOT (rc EQUAL 0) OR named EQUAL -1)
-  message(FATAL_ERROR "a missing chosen SoundFont: exit ${rc}, ${err}")
-endif()
