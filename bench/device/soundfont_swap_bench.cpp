@@ -3,7 +3,8 @@
 // status and gives a no-op command every 16 ms, as the window's timer and a
 // person would, while the sequencer loads the new font and moves the song to
 // it. Prints how long the choice took to be heard, the longest callback and
-// the longest status query and command meanwhile.
+// the longest status query and command meanwhile, and the resident memory
+// before and after (the old font's samples are given back).
 //   bench_device_soundfont_swap [FROM.sf2 [TO.sf2 [SONG]]]
 #include "device/fluidsequencer.h"
 
@@ -15,9 +16,22 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+double residentMb()
+{
+    long pages = 0, resident = 0;
+    if (FILE *f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
 
 double msSince(Clock::time_point t)
 {
@@ -60,6 +74,7 @@ int main(int argc, char **argv)
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
 
+    const double residentBefore = residentMb();
     std::promise<QString> answer;
     const auto chosen = Clock::now();
     seq.setSoundFont(to, [&](const QString &error) { answer.set_value(error); });
@@ -88,5 +103,6 @@ int main(int argc, char **argv)
     std::printf("longest audio callback: %8.2f ms (period %.1f ms)\n", longestCallback, 512 * 1000.0 / seq.sampleRate());
     std::printf("longest status query:   %8.3f ms\n", longestQuery);
     std::printf("longest command:        %8.2f ms\n", longestCommand);
+    std::printf("resident memory:        %8.1f MB before, %.1f MB after\n", residentBefore, residentMb());
     return 0;
 }
