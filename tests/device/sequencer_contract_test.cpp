@@ -7,12 +7,23 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <future>
 #include <string>
 
 namespace {
 
 const QByteArray Scale = TestMidi("jazzsoft__test-c-major-scale.mid"); // 4000 ms
 const QByteArray NotMidi = TestMidi("jazzsoft__test-not-a-midi-file.mid");
+const QByteArray OtherFont = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
+const QByteArray MissingFont = "/nonexistent/font.sf2";
+
+// Whether the SoundFont was taken, once the sequencer has answered.
+int chooseSoundFont(ISequencer &s, const QByteArray &path)
+{
+    std::promise<QString> answer;
+    s.setSoundFont(path, [&](const QString &error) { answer.set_value(error); });
+    return int(answer.get_future().get().isEmpty() && s.soundFont() == path);
+}
 
 struct Step {
     std::string what;
@@ -29,6 +40,8 @@ std::vector<Step> script(const Advance &advance)
         {"open a song", [](ISequencer &s) { return int(s.open(Scale).isEmpty()); }},
         {"play", [](ISequencer &s) { return int(s.play()); }},
         {"1 s passes", wait(1000)},
+        {"choose a SoundFont while playing", [](ISequencer &s) { return chooseSoundFont(s, OtherFont); }},
+        {"choose one that cannot be loaded", [](ISequencer &s) { return chooseSoundFont(s, MissingFont); }},
         {"pause", [](ISequencer &s) { return int(s.pause()); }},
         {"1 s passes while paused", wait(1000)},
         {"resume", [](ISequencer &s) { return int(s.resume()); }},
@@ -77,6 +90,7 @@ TEST(SequencerContract, TheFakeAnswersAsTheRealOneDoes)
     FakeSequencer::Shared shared;
     shared.lengths.insert(Scale, 4000);
     shared.openErrors.insert(NotMidi, QStringLiteral("The file is not a MIDI file."));
+    shared.soundFontErrors.insert(MissingFont, QStringLiteral("No SoundFont was found."));
     FakeSequencer fake(&shared);
     const std::vector<Observed> seen = run(fake, [&](int ms) { FakeSequencer::advance(&shared, ms); });
 

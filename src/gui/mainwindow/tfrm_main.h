@@ -1,6 +1,7 @@
 // The main window. Its handlers live in this folder, one file per concern:
 // creation and close (lifecycle), layout and options, language, playlist
-// editing and the view's rows, playlist files, and playback.
+// editing and the view's rows, playlist files, playback, the SoundFont, and
+// the desktop beyond the design.
 #pragma once
 
 #include "device/sequencer.h"
