@@ -134,10 +134,10 @@ bool PulseOutput::start()
 
 bool PulseOutput::openStream()
 {
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, std::uint32_t(m_rate), std::uint8_t(Channels)};
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, std::uint32_t(m_rate), std::uint8_t(Channels)};
     pa_proplist *props = pa_proplist_new();
     pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "music");
-    m_stream = pa_stream_new_with_proplist(m_context, "Music", &spec, nullptr, props);
+    m_stream = pa_stream_new_with_proplist(m_context, "Music", &format, nullptr, props);
     pa_proplist_free(props);
     if (!m_stream)
         return false;
