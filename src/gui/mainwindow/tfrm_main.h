@@ -253,6 +253,9 @@ private:
     void wireOptionHandlers();
     void wireDesktopHandlers();
     void wireSoundFontHandlers();
+    // Loads `path` in the background; `stored`: it is the choice read at
+    // start, whose failure waits for the first Play.
+    void loadSoundFont(const QByteArray &path, bool stored);
     void soundFontLoaded(const QByteArray &path, const QString &error, bool stored);
     // The message kept from start-up for the first Play; shown once.
     void showSoundFontNotice();

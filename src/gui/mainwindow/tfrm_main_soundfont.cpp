@@ -60,16 +60,21 @@ void TFrm_main::SoundFont1Click()
 
 void TFrm_main::ChooseSoundFont(const QByteArray &path)
 {
+    loadSoundFont(path, false);
+}
+
+void TFrm_main::loadSoundFont(const QByteArray &path, bool stored)
+{
     const QString problem = unreadable(path);
     if (!problem.isEmpty()) {
-        soundFontLoaded(path, problem, false);
+        soundFontLoaded(path, problem, stored);
         return;
     }
     // The answer comes from the loading thread; the window outlives it, as
     // the media player waits for its loads as it goes.
-    MediaPlayer->setSoundFont(path, [this, path](const QString &error) {
+    MediaPlayer->setSoundFont(path, [this, path, stored](const QString &error) {
         QMetaObject::invokeMethod(
-            this, [this, path, error] { Dispatch([&] { soundFontLoaded(path, error, false); }); },
+            this, [this, path, error, stored] { Dispatch([&] { soundFontLoaded(path, error, stored); }); },
             Qt::QueuedConnection);
     });
 }
@@ -82,16 +87,7 @@ void TFrm_main::UseStoredSoundFont(const QString &stored)
     // Kept as it is even when it does not load: a font on a disk that is
     // not mounted works again once the disk is back.
     m_soundFontSetting = path;
-    const QString problem = unreadable(path);
-    if (!problem.isEmpty()) {
-        soundFontLoaded(path, problem, true);
-        return;
-    }
-    MediaPlayer->setSoundFont(path, [this, path](const QString &error) {
-        QMetaObject::invokeMethod(
-            this, [this, path, error] { Dispatch([&] { soundFontLoaded(path, error, true); }); },
-            Qt::QueuedConnection);
-    });
+    loadSoundFont(path, true);
 }
 
 void TFrm_main::soundFontLoaded(const QByteArray &path, const QString &error, bool stored)
