@@ -561,6 +561,11 @@ void FluidSequencer::render(int frames, float *left, float *right)
         done += std::max(1, renderAudio(frames - done, left + done, right + done));
 }
 
+std::int64_t FluidSequencer::framesToEnd()
+{
+    return m_player ? m_player->framesToEnd() : 0;
+}
+
 FluidSequencer::ChannelState FluidSequencer::channelState(int channel)
 {
     ChannelState s;
