@@ -397,6 +397,13 @@ void SongPlayer::releaseIdleGroups()
 void SongPlayer::resetGroup()
 {
     bool &dirty = m_dirtyGroup[std::size_t(m_base / 16)];
+    // FluidSynth takes a mode message on its first channel for every
+    // channel, of every group: back to omni on, poly for all.
+    if (m_modesChanged) {
+        fluid_synth_reset_basic_channel(m_synth, -1);
+        fluid_synth_set_basic_channel(m_synth, 0, FLUID_CHANNEL_MODE_OMNION_POLY, 0);
+        m_modesChanged = false;
+    }
     const Convention convention = m_style.convention;
     fluid_sfont_t *sfont = fluid_synth_get_sfont_by_id(m_synth, m_sfontId);
     for (int c = 0; c < 16; ++c) {
@@ -566,6 +573,8 @@ void SongPlayer::dispatch(const SongEvent &e)
     case 0xB0:
         if (isParameterController(e.data1))
             m_dirtyGroup[std::size_t(m_base / 16)] = true;
+        else if (e.data1 >= 124)
+            m_modesChanged = true;
         else if (e.data1 == 0)
             m_banks[std::size_t(e.status & 0x0F)].msb = e.data2;
         else if (e.data1 == 32)

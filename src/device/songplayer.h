@@ -127,6 +127,7 @@ private:
     SongStyle m_style;                  // of the song, for its whole run
     std::array<BankState, 16> m_banks{}; // of the group in use
     std::array<bool, 16> m_drum{};
+    bool m_modesChanged = false; // by omni, mono or poly messages
 
     // Mode in the high half, position in ms in the low half: read together,
     // so that "stopped" is never seen with a position short of the end.

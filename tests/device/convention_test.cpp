@@ -142,6 +142,8 @@ TEST_F(Conventions, SongsSoundAsTheirConventionSays)
                                2);
     leaver.at(0, {0xB2, 64, 127}).at(0, {0xB9, 64, 127}).end(6);
     const TrackBuilder plain = Beat(Opening({}, {{0xE2, 0, 0x60}}), 9).end(0);
+    const TrackBuilder silent = Opening({}, {}).end(1);
+    const TrackBuilder mono = Beat(Opening({}, {{0xB0, 126, 0}}), 9).end(2);
 
     struct Case {
         const char *name;
@@ -159,6 +161,9 @@ TEST_F(Conventions, SongsSoundAsTheirConventionSays)
         {"an XG variation the SoundFont lacks", {Beat(Opening({XgOn}, {{0xB2, 32, 3}, {0xC2, 4}}), 9).end(0)},
          {Beat(Opening({XgOn}, {{0xC2, 4}}), 9).end(0)}},
         {"a song after one that leaves state behind", {leaver, plain}, {plain}},
+        // The fourth song plays on the synthesiser's first channels, where
+        // FluidSynth takes mono mode for every channel.
+        {"a song after one that turns mono mode on", {silent, silent, silent, mono, plain}, {plain}},
     };
     for (const Case &c : cases) {
         std::vector<QByteArray> first, second;
