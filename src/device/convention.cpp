@@ -51,13 +51,16 @@ std::optional<Convention> resetOf(const std::uint8_t *d, std::size_t n)
     return std::nullopt;
 }
 
-std::optional<RhythmPart> gsRhythmPart(const std::uint8_t *d, std::size_t n)
+std::optional<RhythmPart> rhythmPart(const std::uint8_t *d, std::size_t n)
 {
     if (n >= 9 && isGs(d, n) && d[4] == 0x40 && (d[5] & 0xF0) == 0x10 && d[6] == 0x15 && d[7] <= 2) {
-        // Parts count 10, 1..9, 11..16.
+        // GS parts count 10, 1..9, 11..16.
         const int part = d[5] & 0x0F;
         return RhythmPart{part == 0 ? DrumChannel : part <= 9 ? part - 1 : part, d[7] != 0};
     }
+    // XG parts are the channels; modes 2 to 5 are drum setups.
+    if (n >= 7 && isXg(d, n) && d[3] == 0x08 && d[4] < 16 && d[5] == 0x07 && d[6] <= 5)
+        return RhythmPart{d[4], d[6] != 0};
     return std::nullopt;
 }
 
@@ -132,10 +135,10 @@ Voice voiceFor(Convention convention, const BankState &bank, int program)
 {
     switch (convention) {
     case Convention::XG:
-        if (bank.msb == 127)
-            return {true, PercussionBank, program};
         if (bank.msb == 126 || bank.msb == 64)
             return {true, PercussionBank, SfxKit};
+        if (bank.msb == 127 || bank.rhythm)
+            return {true, PercussionBank, program};
         return {false, bank.lsb, program};
     case Convention::GM2:
         if (bank.msb == 120)

@@ -19,13 +19,14 @@ const char *conventionName(Convention convention); // "-", "GM", "GM2", "GS", "X
 // or reset to factory) names, or none for any other message.
 std::optional<Convention> resetOf(const std::uint8_t *data, std::size_t size);
 
-// GS "use for rhythm part" (41 dev 42 12 40 1p 15 vv sum): the song channel
-// it sets, and whether that channel is now a rhythm part.
+// GS "use for rhythm part" (41 dev 42 12 40 1p 15 vv sum) and XG "part
+// mode" (43 1n 4C 08 pp 07 vv): the song channel it sets, and whether that
+// channel now plays drum kits.
 struct RhythmPart {
     int channel;
     bool rhythm;
 };
-std::optional<RhythmPart> gsRhythmPart(const std::uint8_t *data, std::size_t size);
+std::optional<RhythmPart> rhythmPart(const std::uint8_t *data, std::size_t size);
 
 struct SongStyle {
     Convention convention = Convention::None;
@@ -45,7 +46,7 @@ bool addressesDevice(const std::uint8_t *data, std::size_t size, std::uint8_t de
 struct BankState {
     std::uint8_t msb = 0;
     std::uint8_t lsb = 0;
-    bool rhythm = false; // GS rhythm part (channel 10 at power-on)
+    bool rhythm = false; // a rhythm part (GS: channel 10 at power-on)
 };
 BankState powerOnBank(Convention convention, int channel);
 

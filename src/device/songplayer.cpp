@@ -643,7 +643,7 @@ void SongPlayer::sendSysEx(const std::uint8_t *d, std::size_t n)
         resetGroup();
         return;
     }
-    if (const auto part = gsRhythmPart(d, n)) {
+    if (const auto part = rhythmPart(d, n)) {
         m_banks[std::size_t(part->channel)].rhythm = part->rhythm;
         selectVoice(part->channel, 0);
         return;
@@ -698,7 +698,7 @@ SongPlayer::Instruments SongPlayer::instrumentsOf(const Song &song, fluid_sfont_
                 continue;
             if (resetOf(d, e.size)) {
                 powerOn();
-            } else if (const auto part = gsRhythmPart(d, e.size)) {
+            } else if (const auto part = rhythmPart(d, e.size)) {
                 // The part is given program 0 at once, in the audio thread.
                 const auto c = std::size_t(part->channel);
                 bank[c].rhythm = part->rhythm;
