@@ -18,8 +18,8 @@ namespace {
 
 // FluidSynth plays events at the start of its blocks of 64 frames. A tick of
 // 0.64 s is 441 blocks at 44.1 kHz: every event of these songs falls on a
-// block, and every song ends on one, so that a song sounds the same alone
-// and after another, to the frame.
+// block, and every song ends on one, so that a song's notes fall on the same
+// frames alone and after another.
 constexpr int UsPerTick = 640000;
 constexpr std::size_t FramesPerTick = 28224;
 
