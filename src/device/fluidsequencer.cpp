@@ -92,7 +92,6 @@ fluid_synth_t *FluidSequencer::newSynth(fluid_sfont_t *sfont, int *sfontId)
         fluid_settings_setint(m_settings, "synth.midi-channels", SongPlayer::SynthChannels);
         // SongPlayer serialises every call into the synthesiser itself.
         fluid_settings_setint(m_settings, "synth.threadsafe-api", 0);
-        fluid_settings_setint(m_settings, "synth.device-id", 127);
         fluid_settings_setint(m_settings, "synth.lock-memory", 0);
     }
     fluid_synth_t *synth = new_fluid_synth(m_settings);
@@ -560,6 +559,11 @@ void FluidSequencer::render(int frames, float *left, float *right)
     }
     for (int done = 0; done < frames;)
         done += std::max(1, renderAudio(frames - done, left + done, right + done));
+}
+
+std::int64_t FluidSequencer::framesToEnd()
+{
+    return m_player ? m_player->framesToEnd() : 0;
 }
 
 FluidSequencer::ChannelState FluidSequencer::channelState(int channel)

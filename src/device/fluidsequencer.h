@@ -63,6 +63,8 @@ public:
     // stereo at sampleRate), playing the song on. Does nothing before the
     // first successful open.
     void render(int frames, float *left, float *right);
+    // While a song plays: the frames left until its end.
+    std::int64_t framesToEnd();
 
     int sampleRate() const { return m_options.sampleRate; }
     // Format and track count of the open song (0 while none is open).

@@ -2,10 +2,11 @@
 // own reader and sequencer, and with the player's SoundFont: the song's own
 // beside it, else the one chosen in the player, else the discovery list's.
 //   quavette-midi info FILE...
-//   quavette-midi render [--soundfont SF2] FILE OUT.wav
+//   quavette-midi render [--soundfont SF2] FILE... OUT.wav
 #include "core/settingsstore.h"
 #include "device/fluidsequencer.h"
 #include "device/song.h"
+#include "device/songlistrender.h"
 #include "device/soundfontcache.h"
 
 #include <QFile>
@@ -25,16 +26,10 @@
 
 namespace {
 
-constexpr int Block = 4096;
-// After the song's end, how long released notes and reverb may ring out, and
-// how quiet counts as silence.
-constexpr int MaxTailSeconds = 10;
-constexpr float SilencePeak = 1.0f / 32768;
-
 int usage()
 {
-    std::fputs("usage: quavette-midi info FILE...   (FILE, ok, length ms, format, tracks, SoundFont)\n"
-               "       quavette-midi render [--soundfont SF2] FILE OUT.wav\n",
+    std::fputs("usage: quavette-midi info FILE...   (FILE, ok, length ms, format, tracks, SoundFont, convention)\n"
+               "       quavette-midi render [--soundfont SF2] FILE... OUT.wav\n",
                stderr);
     return 2;
 }
@@ -72,8 +67,8 @@ int info(int argc, char **argv)
         const auto song = Song::load(argv[i], &error);
         if (song) {
             const std::string own = SoundFontCache::songSoundFont(argv[i]);
-            std::printf("%s\tok\t%d\t%d\t%d\t%s\n", argv[i], song->lengthMs(), song->format(), song->trackCount(),
-                        own.empty() ? font.c_str() : own.c_str());
+            std::printf("%s\tok\t%d\t%d\t%d\t%s\t%s\n", argv[i], song->lengthMs(), song->format(), song->trackCount(),
+                        own.empty() ? font.c_str() : own.c_str(), conventionName(song->style().convention));
         } else {
             std::printf("%s\terror\t%s\n", argv[i], error.c_str());
             allRead = false;
@@ -116,70 +111,69 @@ int render(int argc, char **argv)
         argc -= 2;
         argv += 2;
     }
-    if (argc != 2)
+    if (argc < 2)
         return usage();
+    const char *outPath = argv[argc - 1];
+    std::vector<QByteArray> songs(argv, argv + argc - 1);
 
     FluidSequencer::Options options;
     options.renderToMemory = true;
-    // A SoundFont named here plays the song, whatever the song has beside it.
+    // A SoundFont named here plays every song, whatever they have beside them.
     options.songSoundFonts = soundFont.isEmpty();
     options.soundFont = soundFont.isEmpty() ? chosenSoundFont() : soundFont;
-    FluidSequencer sequencer(options);
-    const QString error = sequencer.open(QByteArray(argv[0]));
-    if (!error.isEmpty()) {
-        std::fprintf(stderr, "%s: %s\n", argv[0], error.toLocal8Bit().constData());
-        return 1;
+    // Every song is read before the file is made, so that a bad one in the
+    // list leaves no half-made WAV file behind.
+    for (const QByteArray &path : songs) {
+        std::string error;
+        if (!Song::load(path.toStdString(), &error)) {
+            std::fprintf(stderr, "%s: %s\n", path.constData(), error.c_str());
+            return 1;
+        }
     }
-    FILE *out = std::fopen(argv[1], "wb");
+    FluidSequencer sequencer(options);
+    FILE *out = std::fopen(outPath, "wb");
     if (!out) {
-        std::fprintf(stderr, "%s: %s\n", argv[1], std::strerror(errno));
+        std::fprintf(stderr, "%s: %s\n", outPath, std::strerror(errno));
         return 1;
     }
     const int rate = sequencer.sampleRate();
     std::vector<unsigned char> header = wavHeader(rate, 0);
     std::fwrite(header.data(), 1, header.size(), out);
 
-    std::vector<float> left(Block), right(Block);
-    std::vector<std::int16_t> pcm(2 * Block);
+    std::vector<std::int16_t> pcm;
     std::uint64_t dataBytes = 0;
-    int quietFrames = 0;
-    int tailFrames = 0;
-    bool ok = true;
-    sequencer.play();
-    for (;;) {
-        const bool playing = sequencer.mode() == TPlayerMode::pmPlaying;
-        if (!playing && (quietFrames >= rate / 10 || tailFrames >= MaxTailSeconds * rate))
-            break;
-        sequencer.render(Block, left.data(), right.data());
-        float peak = 0;
-        for (int i = 0; i < Block; ++i) {
-            peak = std::max({peak, std::fabs(left[std::size_t(i)]), std::fabs(right[std::size_t(i)])});
-            pcm[std::size_t(2 * i)] = std::int16_t(std::lrint(std::clamp(left[std::size_t(i)], -1.0f, 1.0f) * 32767));
-            pcm[std::size_t(2 * i + 1)] = std::int16_t(std::lrint(std::clamp(right[std::size_t(i)], -1.0f, 1.0f) * 32767));
-        }
-        if (!playing) {
-            tailFrames += Block;
-            quietFrames = peak < SilencePeak ? quietFrames + Block : 0;
+    bool tooLong = false;
+    const auto write = [&](std::size_t, const float *left, const float *right, int frames) {
+        pcm.resize(2 * std::size_t(frames));
+        for (std::size_t i = 0; i < std::size_t(frames); ++i) {
+            pcm[2 * i] = std::int16_t(std::lrint(std::clamp(left[i], -1.0f, 1.0f) * 32767));
+            pcm[2 * i + 1] = std::int16_t(std::lrint(std::clamp(right[i], -1.0f, 1.0f) * 32767));
         }
         if (dataBytes + pcm.size() * 2 > 0xFFFFFFFFu - 36) {
-            std::fprintf(stderr, "%s: the song is too long for a WAV file\n", argv[0]);
-            ok = false;
-            break;
+            tooLong = true;
+            return false;
         }
-        if (std::fwrite(pcm.data(), 2, pcm.size(), out) != pcm.size()) {
-            ok = false;
-            break;
-        }
+        if (std::fwrite(pcm.data(), 2, pcm.size(), out) != pcm.size())
+            return false;
         dataBytes += pcm.size() * 2;
-    }
+        return true;
+    };
+    std::size_t refused = 0;
+    QString error;
+    const RenderEnd end = RenderSongList(sequencer, songs, write, &refused, &error);
+    bool ok = end == RenderEnd::Done;
     header = wavHeader(rate, std::uint32_t(dataBytes));
     ok = ok && std::fseek(out, 0, SEEK_SET) == 0 && std::fwrite(header.data(), 1, header.size(), out) == header.size();
     ok = std::fclose(out) == 0 && ok;
-    if (!ok) {
-        std::fprintf(stderr, "%s: the WAV file could not be written\n", argv[1]);
-        return 1;
+    if (end == RenderEnd::SongRefused) {
+        std::fprintf(stderr, "%s: %s\n", songs[refused].constData(), error.toLocal8Bit().constData());
+        std::remove(outPath);
+    } else if (tooLong) {
+        std::fprintf(stderr, "%s: the songs are too long for a WAV file\n", outPath);
+    } else if (!ok) {
+        std::fprintf(stderr, "%s: the WAV file could not be written\n", outPath);
     }
-    return 0;
+    return ok ? 0 : 1;
 }
 
 } // namespace

@@ -133,6 +133,7 @@ std::optional<Song> Song::fromFile(const MidiFile &file, std::string *error)
         song.readSequence(file, first(s), last(s), sequence.map, offset);
         offset = addCapped(offset, sequence.map.time(sequence.contents.endTick));
     }
+    song.m_style = styleOf(song);
     return song;
 }
 

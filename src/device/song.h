@@ -4,6 +4,7 @@
 // millions of events costs a few times its file's size.
 #pragma once
 
+#include "device/convention.h"
 #include "device/midifile.h"
 
 #include <compare>
@@ -93,6 +94,8 @@ public:
     int lengthMs() const { return m_lengthMs; }
     int format() const { return m_format; }
     int trackCount() const { return m_trackCount; }
+    // The convention the song is written for, and the device it addresses.
+    const SongStyle &style() const { return m_style; }
 
 private:
     void readSequence(const MidiFile &file, std::size_t first, std::size_t last, const TempoMap &map,
@@ -113,6 +116,7 @@ private:
     int m_lengthMs = 0;
     int m_format = 0;
     int m_trackCount = 0;
+    SongStyle m_style;
 };
 
 inline SongEvent Song::event(std::size_t index) const

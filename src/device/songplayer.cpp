@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr int DrumChannel = 9;
-
 // What the song's events may do in one audio callback, in units of about the
 // cost of a controller change (0.5 µs on a slow machine): 8 a frame is about
 // a fifth of the callback's time, and even a callback of a few frames gets
@@ -25,8 +23,9 @@ bool isParameterController(int cc)
     return cc == 6 || cc == 38 || (cc >= 96 && cc <= 101);
 }
 
-// General MIDI power-on values, as FluidSynth sets them on a full reset.
-int defaultController(int cc)
+// Power-on values, as FluidSynth sets them on a full reset; GS and XG
+// devices start with some reverb.
+int defaultController(int cc, Convention convention)
 {
     switch (cc) {
     case 7:
@@ -36,35 +35,11 @@ int defaultController(int cc)
         return 64;
     case 11:
         return 127;
+    case 91:
+        return convention == Convention::GS || convention == Convention::XG ? 40 : 0;
     default:
         return cc >= 70 && cc <= 79 ? 64 : 0;
     }
-}
-
-bool isReset(const std::uint8_t *d, std::size_t n)
-{
-    // GM 1 and GM 2 System On
-    if (n >= 4 && d[0] == 0x7E && d[2] == 0x09 && (d[3] == 0x01 || d[3] == 0x03))
-        return true;
-    // GS Reset and GS mode set (DT1 to 40 00 7F)
-    if (n >= 8 && d[0] == 0x41 && d[2] == 0x42 && d[3] == 0x12 && d[4] == 0x40 && d[5] == 0x00
-        && d[6] == 0x7F)
-        return true;
-    // XG System On and reset to factory
-    return n >= 7 && d[0] == 0x43 && (d[1] & 0xF0) == 0x10 && d[2] == 0x4C && d[3] == 0x00
-        && d[4] == 0x00 && (d[5] == 0x7E || d[5] == 0x7F);
-}
-
-// GS "use for rhythm part" (41 dev 42 12 40 1p 15 vv sum): the song channel
-// it turns into a rhythm part (vv 1 or 2) or back into a melodic one (vv 0).
-int rhythmPartChannel(const std::uint8_t *d, std::size_t n)
-{
-    if (n >= 9 && d[0] == 0x41 && d[2] == 0x42 && d[3] == 0x12 && d[4] == 0x40 && (d[5] & 0xF0) == 0x10
-        && d[6] == 0x15 && d[7] <= 2) {
-        const int part = d[5] & 0x0F;
-        return part == 0 ? DrumChannel : part <= 9 ? part - 1 : part;
-    }
-    return -1;
 }
 
 } // namespace
@@ -139,6 +114,7 @@ std::shared_ptr<const Song> SongPlayer::setSong(std::shared_ptr<const Song> song
     m_pinned = std::move(wanted);
     m_powerOn = instruments.powerOn;
     releaseNotes();
+    m_style = song ? song->style() : SongStyle{};
     std::swap(m_song, song);
     m_frame = 0;
     m_next = 0;
@@ -362,12 +338,10 @@ bool SongPlayer::playDueEvents()
             break;
         if (m_budget <= 0)
             return false;
-        if (e.kind == MidiEvent::SysEx && isReset(m_song->sysExData().data() + e.offset, e.size)) {
+        if (isReset(e)) {
             // A reset right after a reset finds the group as the first left
             // it, after playing on or after chasing to here alike.
-            const SongEvent previous = m_next > 0 ? events[m_next - 1] : SongEvent{};
-            const bool repeated = previous.kind == MidiEvent::SysEx
-                && isReset(m_song->sysExData().data() + previous.offset, previous.size);
+            const bool repeated = m_next > 0 && isReset(events[m_next - 1]);
             m_budget -= repeated ? 1 : ResetCost;
             ++m_next;
             if (!repeated)
@@ -423,12 +397,24 @@ void SongPlayer::releaseIdleGroups()
 void SongPlayer::resetGroup()
 {
     bool &dirty = m_dirtyGroup[std::size_t(m_base / 16)];
+    // FluidSynth takes a mode message on its first channel for every
+    // channel, of every group: back to omni on, poly for all.
+    if (m_modesChanged) {
+        fluid_synth_reset_basic_channel(m_synth, -1);
+        fluid_synth_set_basic_channel(m_synth, 0, FLUID_CHANNEL_MODE_OMNION_POLY, 0);
+        m_modesChanged = false;
+    }
+    const Convention convention = m_style.convention;
+    fluid_sfont_t *sfont = fluid_synth_get_sfont_by_id(m_synth, m_sfontId);
     for (int c = 0; c < 16; ++c) {
         const int ch = m_base + c;
-        fluid_synth_set_channel_type(m_synth, ch, c == DrumChannel ? CHANNEL_TYPE_DRUM : CHANNEL_TYPE_MELODIC);
+        m_banks[std::size_t(c)] = powerOnBank(convention, c);
+        const Voice voice = voiceFor(convention, m_banks[std::size_t(c)], 0);
+        m_drum[std::size_t(c)] = voice.drum;
+        fluid_synth_set_channel_type(m_synth, ch, voice.drum ? CHANNEL_TYPE_DRUM : CHANNEL_TYPE_MELODIC);
         for (int cc = 0; cc < 120; ++cc)
             if (!isParameterController(cc))
-                fluid_synth_cc(m_synth, ch, cc, defaultController(cc));
+                fluid_synth_cc(m_synth, ch, cc, defaultController(cc, convention));
         for (int cc = 98; cc <= 101; ++cc)
             fluid_synth_cc(m_synth, ch, cc, 127); // no parameter selected
         fluid_synth_pitch_bend(m_synth, ch, 8192);
@@ -441,13 +427,11 @@ void SongPlayer::resetGroup()
                 fluid_synth_set_gen(m_synth, ch, gen, 0.0f);
             fluid_synth_deactivate_tuning(m_synth, ch, 0);
         }
-        fluid_synth_bank_select(m_synth, ch, 0);
         // A channel whose notes all sound with instruments the song chooses
         // gets none until then, unless its power-on one is loaded anyway:
         // each instrument costs its samples.
-        const Preset powerOn = c == DrumChannel ? Preset{128, 0} : Preset{0, 0};
-        if (m_powerOn[std::size_t(c)] || m_pinned.contains(powerOn))
-            fluid_synth_program_change(m_synth, ch, 0);
+        if (m_powerOn[std::size_t(c)] || m_pinned.contains(presetFor(sfont, voice)))
+            selectVoice(c, 0);
         else
             fluid_synth_unset_program(m_synth, ch);
     }
@@ -469,35 +453,33 @@ void SongPlayer::chase()
     std::vector<int> lastCc(16 * 128, None);
     std::array<int, 16> lastProgram, lastBend, lastPressure;
     std::array<std::uint8_t, 16> bankMsb{}, bankLsb{};
+    const auto powerOnBanks = [&] {
+        for (int c = 0; c < 16; ++c)
+            bankMsb[std::size_t(c)] = powerOnBank(m_style.convention, c).msb;
+        bankLsb = {};
+    };
+    powerOnBanks();
     std::array<std::array<std::uint8_t, 2>, 16> bankAtProgram{};
     lastProgram.fill(None);
     lastBend.fill(None);
     lastPressure.fill(None);
     std::vector<int> ordered;
     std::array<std::array<std::uint8_t, 128>, 16> held{}; // velocity of each key down
-    std::array<bool, 16> rhythm{};
-    rhythm[DrumChannel] = true;
 
     for (std::size_t i = 0; i < m_next; ++i) {
         const SongEvent &e = events[i];
         const int index = int(i);
         if (e.kind == MidiEvent::SysEx) {
-            const std::uint8_t *d = m_song->sysExData().data() + e.offset;
-            if (isReset(d, e.size)) {
+            if (isReset(e)) {
                 // Everything before a reset is undone by it.
                 std::fill(lastCc.begin(), lastCc.end(), None);
                 lastProgram.fill(None);
                 lastBend.fill(None);
                 lastPressure.fill(None);
-                bankMsb = {};
-                bankLsb = {};
+                powerOnBanks();
                 ordered.clear();
                 held = {};
-                rhythm = {};
-                rhythm[DrumChannel] = true;
             } else {
-                if (const int c = rhythmPartChannel(d, e.size); c >= 0)
-                    rhythm[std::size_t(c)] = d[7] != 0;
                 ordered.push_back(index);
             }
             continue;
@@ -550,13 +532,16 @@ void SongPlayer::chase()
         if ((e.status & 0xF0) == 0xC0 && e.kind == MidiEvent::Channel) {
             // The program is chosen with the bank in force when it was changed.
             const int c = e.status & 0x0F;
-            fluid_synth_cc(m_synth, m_base + c, 0, bankAtProgram[std::size_t(c)][0]);
-            fluid_synth_cc(m_synth, m_base + c, 32, bankAtProgram[std::size_t(c)][1]);
+            const auto [msb, lsb] = bankAtProgram[std::size_t(c)];
+            m_banks[std::size_t(c)].msb = msb;
+            m_banks[std::size_t(c)].lsb = lsb;
+            fluid_synth_cc(m_synth, m_base + c, 0, msb);
+            fluid_synth_cc(m_synth, m_base + c, 32, lsb);
         }
         dispatch(e);
     }
     for (int c = 0; c < 16; ++c) {
-        if (rhythm[std::size_t(c)])
+        if (m_drum[std::size_t(c)])
             continue;
         for (int key = 0; key < 128; ++key)
             if (const int velocity = held[std::size_t(c)][std::size_t(key)])
@@ -588,10 +573,16 @@ void SongPlayer::dispatch(const SongEvent &e)
     case 0xB0:
         if (isParameterController(e.data1))
             m_dirtyGroup[std::size_t(m_base / 16)] = true;
+        else if (e.data1 >= 124)
+            m_modesChanged = true;
+        else if (e.data1 == 0)
+            m_banks[std::size_t(e.status & 0x0F)].msb = e.data2;
+        else if (e.data1 == 32)
+            m_banks[std::size_t(e.status & 0x0F)].lsb = e.data2;
         fluid_synth_cc(m_synth, ch, e.data1, e.data2);
         break;
     case 0xC0:
-        fluid_synth_program_change(m_synth, ch, e.data1);
+        selectVoice(e.status & 0x0F, e.data1);
         break;
     case 0xD0:
         fluid_synth_channel_pressure(m_synth, ch, e.data1);
@@ -604,31 +595,71 @@ void SongPlayer::dispatch(const SongEvent &e)
     }
 }
 
+bool SongPlayer::isReset(const SongEvent &e) const
+{
+    if (e.kind != MidiEvent::SysEx)
+        return false;
+    const std::uint8_t *d = m_song->sysExData().data() + e.offset;
+    return addressesDevice(d, e.size, m_style.deviceId) && resetOf(d, e.size);
+}
+
+// The instrument a program change chooses under the song's convention. The
+// drum flag follows it: XG chooses a kit by its bank on any channel.
+void SongPlayer::selectVoice(int channel, int program)
+{
+    const int ch = m_base + channel;
+    const Voice voice = voiceFor(m_style.convention, m_banks[std::size_t(channel)], program);
+    m_drum[std::size_t(channel)] = voice.drum;
+    fluid_synth_set_channel_type(m_synth, ch, voice.drum ? CHANNEL_TYPE_DRUM : CHANNEL_TYPE_MELODIC);
+    const Preset preset = presetFor(fluid_synth_get_sfont_by_id(m_synth, m_sfontId), voice);
+    if (fluid_synth_program_select(m_synth, ch, m_sfontId, preset.first, preset.second) != FLUID_OK)
+        fluid_synth_unset_program(m_synth, ch);
+}
+
+// What the SoundFont lacks falls back as FluidSynth's own program change
+// does: a variation to bank 0 of the same program, a kit to the standard one.
+SongPlayer::Preset SongPlayer::presetFor(fluid_sfont_t *sfont, const Voice &voice)
+{
+    if (sfont && fluid_sfont_get_preset(sfont, voice.bank, voice.program))
+        return {voice.bank, voice.program};
+    if (voice.drum)
+        return {128, 0};
+    if (sfont && fluid_sfont_get_preset(sfont, 0, voice.program))
+        return {0, voice.program};
+    return {0, 0};
+}
+
 // FluidSynth's own handling of resets kills every voice and knows only the
 // first 16 channels, so the messages that reset or address channels are
-// carried out here on the group in use.
+// carried out here on the group in use. Messages for another device are
+// not for this one; the rest reach FluidSynth addressed to all devices, as
+// it answers to one device id for every synthesiser made from its settings.
 void SongPlayer::sendSysEx(const std::uint8_t *d, std::size_t n)
 {
-    if (isReset(d, n)) {
+    if (!addressesDevice(d, n, m_style.deviceId))
+        return;
+    if (resetOf(d, n)) {
         releaseNotes();
         resetGroup();
         return;
     }
-    // GS "use for rhythm part": 41 dev 42 12 40 1p 15 vv sum
-    if (n >= 9 && d[0] == 0x41 && d[2] == 0x42 && d[3] == 0x12 && d[4] == 0x40 && (d[5] & 0xF0) == 0x10
-        && d[6] == 0x15 && d[7] <= 2) {
-        const int part = d[5] & 0x0F;
-        const int c = part == 0 ? DrumChannel : part <= 9 ? part - 1 : part;
-        fluid_synth_set_channel_type(m_synth, m_base + c, d[7] == 0 ? CHANNEL_TYPE_MELODIC : CHANNEL_TYPE_DRUM);
-        fluid_synth_program_change(m_synth, m_base + c, 0);
+    if (const auto part = rhythmPart(d, n)) {
+        m_banks[std::size_t(part->channel)].rhythm = part->rhythm;
+        selectVoice(part->channel, 0);
         return;
     }
     m_dirtyGroup[std::size_t(m_base / 16)] = true;
-    // MIDI Tuning scale/octave messages pick channels by a 16-bit mask.
-    if ((n == 19 || n == 31) && (d[0] == 0x7E || d[0] == 0x7F) && d[2] == 0x08
-        && (d[3] == 0x08 || d[3] == 0x09)) {
-        std::uint8_t copy[31];
+    constexpr std::size_t MaxAddressed = 256;
+    std::uint8_t copy[MaxAddressed];
+    const bool addressed = n >= 2 && n <= MaxAddressed;
+    if (addressed) {
         std::memcpy(copy, d, n);
+        copy[1] = 0x7F;
+        d = copy;
+    }
+    // MIDI Tuning scale/octave messages pick channels by a 16-bit mask.
+    if (addressed && (n == 19 || n == 31) && (d[0] == 0x7E || d[0] == 0x7F) && d[2] == 0x08
+        && (d[3] == 0x08 || d[3] == 0x09)) {
         const int mask = (d[4] & 0x03) << 14 | d[5] << 7 | d[6];
         copy[4] = copy[5] = copy[6] = 0;
         fluid_synth_sysex(m_synth, reinterpret_cast<const char *>(copy), int(n), nullptr, nullptr, nullptr, 0);
@@ -641,33 +672,21 @@ void SongPlayer::sendSysEx(const std::uint8_t *d, std::size_t n)
         fluid_synth_sysex(m_synth, reinterpret_cast<const char *>(d), int(n), nullptr, nullptr, nullptr, 0);
 }
 
-// The instruments the song's notes sound with, found the way the synthesiser
-// finds them: the bank in force (rhythm parts: the percussion bank) and the
-// program, with its fallbacks for what the SoundFont lacks; and the channels
-// that play with their power-on instrument (none chosen since a reset).
+// The instruments the song's notes sound with, found the way selectVoice
+// finds them; and the channels that play with their power-on instrument
+// (none chosen since a reset).
 SongPlayer::Instruments SongPlayer::instrumentsOf(const Song &song, fluid_sfont_t *sfont)
 {
-    const auto resolve = [&](bool rhythm, int bank, int program) -> Preset {
-        if (rhythm)
-            bank = 128;
-        if (sfont && fluid_sfont_get_preset(sfont, bank, program))
-            return {bank, program};
-        if (rhythm)
-            return {128, 0};
-        if (sfont && fluid_sfont_get_preset(sfont, 0, program))
-            return {0, program};
-        return {0, 0};
-    };
+    const SongStyle style = song.style();
     Instruments found;
-    // The bank takes effect with the next program change.
-    std::array<int, 16> bank{}, selectedBank{}, program{};
-    std::array<bool, 16> rhythm{}, noted{}, chosen{};
+    std::array<BankState, 16> bank{};
+    std::array<Voice, 16> voice{};
+    std::array<bool, 16> noted{}, chosen{};
     const auto powerOn = [&] {
-        bank = {};
-        selectedBank = {};
-        program = {};
-        rhythm = {};
-        rhythm[DrumChannel] = true;
+        for (int c = 0; c < 16; ++c) {
+            bank[std::size_t(c)] = powerOnBank(style.convention, c);
+            voice[std::size_t(c)] = voiceFor(style.convention, bank[std::size_t(c)], 0);
+        }
         noted = {};
         chosen = {};
     };
@@ -675,16 +694,18 @@ SongPlayer::Instruments SongPlayer::instrumentsOf(const Song &song, fluid_sfont_
     for (const SongEvent &e : song.events()) {
         if (e.kind == MidiEvent::SysEx) {
             const std::uint8_t *d = song.sysExData().data() + e.offset;
-            if (isReset(d, e.size)) {
+            if (!addressesDevice(d, e.size, style.deviceId))
+                continue;
+            if (resetOf(d, e.size)) {
                 powerOn();
-            } else if (const int c = rhythmPartChannel(d, e.size); c >= 0) {
+            } else if (const auto part = rhythmPart(d, e.size)) {
                 // The part is given program 0 at once, in the audio thread.
-                rhythm[std::size_t(c)] = d[7] != 0;
-                selectedBank[std::size_t(c)] = bank[std::size_t(c)];
-                program[std::size_t(c)] = 0;
-                noted[std::size_t(c)] = false;
-                chosen[std::size_t(c)] = true;
-                found.presets.insert(resolve(rhythm[std::size_t(c)], bank[std::size_t(c)], 0));
+                const auto c = std::size_t(part->channel);
+                bank[c].rhythm = part->rhythm;
+                voice[c] = voiceFor(style.convention, bank[c], 0);
+                noted[c] = false;
+                chosen[c] = true;
+                found.presets.insert(presetFor(sfont, voice[c]));
             }
             continue;
         }
@@ -693,18 +714,19 @@ SongPlayer::Instruments SongPlayer::instrumentsOf(const Song &song, fluid_sfont_
         case 0x90:
             // Once per instrument change, not per note: songs hold many notes.
             if (e.data2 != 0 && !noted[c]) {
-                found.presets.insert(resolve(rhythm[c], selectedBank[c], program[c]));
+                found.presets.insert(presetFor(sfont, voice[c]));
                 found.powerOn[c] = found.powerOn[c] || !chosen[c];
                 noted[c] = true;
             }
             break;
         case 0xB0:
             if (e.data1 == 0)
-                bank[c] = e.data2;
+                bank[c].msb = e.data2;
+            else if (e.data1 == 32)
+                bank[c].lsb = e.data2;
             break;
         case 0xC0:
-            selectedBank[c] = bank[c];
-            program[c] = e.data1 & 0x7F;
+            voice[c] = voiceFor(style.convention, bank[c], e.data1 & 0x7F);
             noted[c] = false;
             chosen[c] = true;
             break;

@@ -103,6 +103,9 @@ private:
     void chase();
     void moveTo(std::int64_t frame);
     static Instruments instrumentsOf(const Song &song, fluid_sfont_t *sfont);
+    static Preset presetFor(fluid_sfont_t *sfont, const Voice &voice);
+    bool isReset(const SongEvent &e) const;
+    void selectVoice(int channel, int program);
     void dispatch(const SongEvent &e);
     void sendSysEx(const std::uint8_t *data, std::size_t size);
 
@@ -121,6 +124,10 @@ private:
     std::array<bool, ChannelGroups> m_dirtyGroup{}; // key pressure, RPN/NRPN, tuning
     std::set<Preset> m_pinned; // instruments whose samples stay loaded
     std::array<bool, 16> m_powerOn{};
+    SongStyle m_style;                  // of the song, for its whole run
+    std::array<BankState, 16> m_banks{}; // of the group in use
+    std::array<bool, 16> m_drum{};
+    bool m_modesChanged = false; // by omni, mono or poly messages
 
     // Mode in the high half, position in ms in the low half: read together,
     // so that "stopped" is never seen with a position short of the end.

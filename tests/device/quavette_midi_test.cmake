@@ -67,8 +67,8 @@ file(WRITE ${OUT}/config/Kestrix/Quavette.conf "[Option]\nSoundFont=${FONT}\n")
 file(COPY_FILE ${DATA}/jazzsoft__test-c-major-scale.mid ${OUT}/own/song.mid)
 file(CREATE_LINK ${OTHER_FONT} ${OUT}/own/SONG.Sf2 SYMBOLIC)
 execute_process(COMMAND ${TOOL} info ${DATA}/jazzsoft__test-c-major-scale.mid ${OUT}/own/song.mid OUTPUT_VARIABLE out)
-string(FIND "${out}" "scale.mid\tok\t4000\t0\t1\t${FONT}\n" at_chosen)
-string(FIND "${out}" "song.mid\tok\t4000\t0\t1\t${OUT}/own/SONG.Sf2\n" at_own)
+string(FIND "${out}" "scale.mid\tok\t4000\t0\t1\t${FONT}\t-\n" at_chosen)
+string(FIND "${out}" "song.mid\tok\t4000\t0\t1\t${OUT}/own/SONG.Sf2\t-\n" at_own)
 if(at_chosen EQUAL -1 OR at_own EQUAL -1)
   message(FATAL_ERROR "info does not name the SoundFonts: ${out}")
 endif()
@@ -89,3 +89,27 @@ if(NOT (md5_own STREQUAL md5_other) OR md5_own STREQUAL md5_chosen)
   message(FATAL_ERROR "render did not play the song's own SoundFont, or --soundfont did not override it")
 endif()
 
+
+# The seventh info column: the convention a song is written for.
+execute_process(COMMAND ${TOOL} info ${DATA}/jazzsoft__test-all-gs-sounds.mid OUTPUT_VARIABLE out)
+if(NOT out MATCHES "\tok\t[0-9]+\t[0-9]\t[0-9]+\t[^\t]+\tGS\n$")
+  message(FATAL_ERROR "info does not name the GS convention: ${out}")
+endif()
+
+# Several songs into one file, one after another; a bad one anywhere in the
+# list leaves no WAV file.
+execute_process(COMMAND ${TOOL} render --soundfont ${FONT} ${DATA}/jazzsoft__test-c-major-scale.mid
+                        ${DATA}/jazzsoft__test-c-major-scale.mid ${OUT}/two.wav RESULT_VARIABLE rc)
+file(SIZE ${OUT}/two.wav size)
+math(EXPR least "44 + 8 * 44100 * 4")
+math(EXPR most "44 + 18 * 44100 * 4 + 4096 * 4")
+if(NOT (rc EQUAL 0 AND size GREATER_EQUAL least AND size LESS_EQUAL most))
+  message(FATAL_ERROR "render of two songs exited ${rc} with ${size} bytes")
+endif()
+execute_process(COMMAND ${TOOL} render --soundfont ${FONT} ${DATA}/jazzsoft__test-c-major-scale.mid
+                        ${DATA}/jazzsoft__test-not-a-midi-file.mid ${OUT}/partly.wav
+  RESULT_VARIABLE rc ERROR_VARIABLE err)
+string(FIND "${err}" "jazzsoft__test-not-a-midi-file.mid: The file is not a MIDI file." at)
+if(rc EQUAL 0 OR at EQUAL -1 OR EXISTS ${OUT}/partly.wav)
+  message(FATAL_ERROR "render with a bad song in the list: ${rc} ${err}")
+endif()
