@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -75,8 +76,8 @@ bool MprisService::Register(const QDBusConnection &bus)
     // What is shown follows the player's news; a tick costs nothing here.
     for (auto news : {&TFrm_main::currentSongChanged, &TFrm_main::optionsChanged, &TFrm_main::playlistChanged,
                       &TFrm_main::positionJumped})
-        connect(Frm_main, news, this, &MprisService::refresh);
-    connect(Frm_main, &TFrm_main::stateChanged, this, &MprisService::refresh);
+        connect(Frm_main, news, this, &MprisService::refreshSoon);
+    connect(Frm_main, &TFrm_main::stateChanged, this, &MprisService::refreshSoon);
     return true;
 }
 
@@ -281,8 +282,16 @@ void MprisService::later(std::function<void()> command)
         Qt::QueuedConnection);
 }
 
+void MprisService::refreshSoon()
+{
+    if (std::exchange(m_refreshQueued, true))
+        return;
+    QMetaObject::invokeMethod(this, &MprisService::refresh, Qt::QueuedConnection);
+}
+
 void MprisService::refresh()
 {
+    m_refreshQueued = false;
     if (!Frm_main)
         return;
     const Track track = currentTrack();

@@ -82,6 +82,9 @@ private:
     void seekTo(qlonglong ms);
     // After every handler: PropertiesChanged for what changed, Seeked when
     // the position jumped.
+    // Once the command that changed things is over, what changed is said in
+    // one PropertiesChanged (and one Seeked).
+    void refreshSoon();
     void refresh();
 
     QDBusConnection m_bus;
@@ -93,5 +96,6 @@ private:
     qlonglong m_lastPositionMs = 0;
     bool m_wasPlaying = false;
     bool m_seekAsked = false;
+    bool m_refreshQueued = false;
     QElapsedTimer m_sinceRefresh;
 };
