@@ -80,10 +80,8 @@ private:
     QVariantMap buildMetadata() const;
     void later(std::function<void()> command);
     void seekTo(qlonglong ms);
-    // After every handler: PropertiesChanged for what changed, Seeked when
-    // the position jumped.
-    // Once the command that changed things is over, what changed is said in
-    // one PropertiesChanged (and one Seeked).
+    // After the player's news, once the command behind it is over: one
+    // PropertiesChanged for what changed, Seeked when the position jumped.
     void refreshSoon();
     void refresh();
 
