@@ -295,14 +295,18 @@ private:
 
     // The polling timer. Being active is part of the player's state, so it
     // stays active while a song is paused; but a paused song leaves nothing
-    // to show, so meanwhile it may sleep: active, with its next tick an hour
-    // away, until something it shows may have changed (wakeTick).
+    // to show, and a playing one nothing while no window shows its position,
+    // so meanwhile it may sleep: active, with its next tick far away, until
+    // something it shows may have changed (wakeTick).
     QTimer *Tmr1 = nullptr;
 
-    // The tick's timer: started and stopped awake; asleep, still active.
+    // The tick's timer: started and stopped awake; asleep, still active,
+    // with its next tick `ms` away unless woken.
     void startTick();
     void stopTick();
-    void sleepTick();
+    void sleepTick(int ms);
+    // The title or the controller shows the position as it runs.
+    bool positionOnScreen() const;
     // Says a changed state() and a changed song; run after each handler that
     // may have changed them.
     void noteState();

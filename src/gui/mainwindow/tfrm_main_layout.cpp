@@ -117,6 +117,7 @@ void TFrm_main::Showcontroller1Click()
         return;
     }
     Frm_ctrl->show();
+    wakeTick();
     if (Tmr1->isActive())
         Frm_ctrl->ShowPositionMaximum(MediaPlayer->Length());
 }

@@ -21,8 +21,11 @@
 
 namespace {
 
-// An hour: the next tick of a sleeping timer comes only when woken.
+// Paused, nothing the tick shows changes: it sleeps an hour, until woken.
 constexpr int SleepMs = 3600 * 1000;
+// Playing with nothing on screen following the position, it ticks once a
+// second; the end of a song and every command still wake it at once.
+constexpr int DozeMs = 1000;
 
 } // namespace
 
@@ -209,7 +212,9 @@ void TFrm_main::Tmr1Timer()
 
         // Paused, the displays now show all there is until something changes.
         if (MediaPlayer->Mode() == TPlayerMode::pmPaused)
-            sleepTick();
+            sleepTick(SleepMs);
+        else if (!positionOnScreen())
+            sleepTick(DozeMs);
     } catch (...) {
         // One report at a time for a failure that recurs on every tick.
         if (m_tickBoxOpen)
@@ -265,12 +270,17 @@ void TFrm_main::stopTick()
     Tmr1->stop();
 }
 
-void TFrm_main::sleepTick()
+void TFrm_main::sleepTick(int ms)
 {
     if (!Tmr1->isActive())
         return;
     m_tickAsleep = true;
-    Tmr1->start(SleepMs);
+    Tmr1->start(ms);
+}
+
+bool TFrm_main::positionOnScreen() const
+{
+    return showposition1->isChecked() || (Frm_ctrl && Frm_ctrl->isVisible() && !Frm_ctrl->isMinimized());
 }
 
 void TFrm_main::wakeTick()

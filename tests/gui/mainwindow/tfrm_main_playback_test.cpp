@@ -331,6 +331,28 @@ TEST_F(PlaybackEngine, APausedTickSleepsUntilSomethingChanges)
     EXPECT_EQ(state(), "Playing");
 }
 
+// Playing with neither the title nor the controller following the position,
+// the tick dozes; the end of a song is still acted on at once, and showing
+// the controller wakes it.
+TEST_F(PlaybackEngine, APlayingTickDozesWhileNothingShowsThePosition)
+{
+    const auto paths = songs(2);
+    start(paths);
+    playRow(0);
+    const auto dozing = [&] { return QTest::qWaitFor([&] { return TickAsleep(*m); }, 2000); };
+    ASSERT_TRUE(dozing());
+    const auto from = device.calls.size();
+    FakeSequencer::finish(&device);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(callsSince(from).contains(QStringLiteral("open:") + QString::fromUtf8(paths[1])));
+    ASSERT_TRUE(dozing());
+
+    Part<QAction>(*m, "Showcontroller1")->trigger();
+    EXPECT_FALSE(TickAsleep(*m));
+    QTest::qWait(100);
+    EXPECT_FALSE(TickAsleep(*m)) << "the controller shows the position";
+}
+
 TEST_F(PlaybackEngine, RepeatReplaysTheSameSongWithoutMovingTheSelection)
 {
     start(songs(3));
