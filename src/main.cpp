@@ -1,4 +1,4 @@
-// Start-up: the application object and its help file, the command line and
+// Start-up: the application object, the command line and
 // the one-instance check, the main window, the controller, the desktop
 // services, then the event loop until the main window closes.
 #include "core/appinfo.h"
@@ -37,8 +37,6 @@ int main(int argc, char *argv[])
     // The SoundFont loads while the windows are made, so the first Play does
     // not wait for it.
     PreloadSoundFont();
-
-    ApplicationHelpFile = QCoreApplication::applicationDirPath() + QStringLiteral("/Quavette.hlp");
 
     AppWindows windows = CreateAppWindows();
     QObject::connect(windows.main.get(), &TFrm_main::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);

@@ -11,11 +11,11 @@ build=${BUILD:-$root/build-device}
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
-length_ms=$("$build/src/device/quavette-midi" info "$song" | cut -f3)
+length_ms=$("$build/src/tools/quavette-midi" info "$song" | cut -f3)
 now() { date +%s.%N; }
 
 t0=$(now)
-"$build/src/device/quavette-midi" render --soundfont "$sf" "$song" "$out/ours.wav"
+"$build/src/tools/quavette-midi" render --soundfont "$sf" "$song" "$out/ours.wav"
 t1=$(now)
 fluidsynth -ni -q -F "$out/theirs.wav" -r 44100 "$sf" "$song" >/dev/null 2>&1
 t2=$(now)

@@ -2,6 +2,7 @@
 // (the POSIX listing alone, then the file list with its lines), and adding
 // all 10,000 selected files to the playlist with "&Add".
 #include "gui/mainwindow/tfrm_main.h"
+#include "support/windowparts.h"
 #include "core/folderreader.h"
 #include "gui/widgets/filelist.h"
 #include "core/playlist.h"
@@ -68,13 +69,13 @@ int main(int argc, char **argv)
     TFrm_main window(std::make_unique<FakeSequencer>(&shared));
     window.show();
     report("FileListBox->setDirectory (list shown, hourglass)", [&] {
-        window.FileListBox->setDirectory(folder);
+        Part<FileList>(window, "FileListBox")->setDirectory(folder);
         QCoreApplication::processEvents();
     });
 
-    window.FileListBox->selectAll();
+    Part<FileList>(window, "FileListBox")->selectAll();
     report("Btn_addClick with 10,000 files selected", [&] {
-        window.Model->clear();
+        Part<PlaylistModel>(window, "Model")->clear();
         window.Btn_addClick();
         QCoreApplication::processEvents();
         if (Playlist.Items.size() != FileCount)

@@ -3,6 +3,7 @@
 // event loop runs it (thread CPU per tick over two seconds), with the
 // position displays off, with "Show position", and with the controller shown.
 #include "core/playlist.h"
+#include "support/windowparts.h"
 #include "gui/controller/tfrm_ctrl.h"
 #include "gui/mainwindow/tfrm_main.h"
 #include "gui/startup.h"
@@ -47,7 +48,7 @@ void measure(const char *label, TFrm_main &main, FakeSequencer::Shared &device)
     QEventLoop loop;
     QTimer::singleShot(2000, &loop, &QEventLoop::quit);
     int ticks = 0;
-    const auto counter = QObject::connect(main.Tmr1, &QTimer::timeout, [&] { ++ticks; });
+    const auto counter = QObject::connect(Part<QTimer>(main, "Tmr1"), &QTimer::timeout, [&] { ++ticks; });
     const double cpu0 = threadCpuUs();
     loop.exec();
     const double cpu = threadCpuUs() - cpu0;
@@ -78,14 +79,14 @@ int main(int argc, char **argv)
     main.RebuildPlaylistView();
     main.show();
     main.Btn_PlayClick();
-    if (!main.Tmr1->isActive()) {
+    if (!Part<QTimer>(main, "Tmr1")->isActive()) {
         std::fputs("the song did not start\n", stderr);
         return 1;
     }
-    std::printf("tick interval %d ms\n", main.Tmr1->interval());
+    std::printf("tick interval %d ms\n", Part<QTimer>(main, "Tmr1")->interval());
 
     measure("displays off", main, device);
-    main.showposition1->trigger();
+    Part<QAction>(main, "showposition1")->trigger();
     measure("\"Show position\" on", main, device);
     w.ctrl->show();
     measure("\"Show position\" + controller shown", main, device);

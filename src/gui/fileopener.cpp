@@ -4,10 +4,7 @@
 #include "core/playlist.h"
 #include "gui/mainwindow/tfrm_main.h"
 #include "gui/messages.h"
-#include "gui/widgets/filelist.h"
-#include "gui/widgets/playlistview.h"
 
-#include <QAction>
 #include <QGuiApplication>
 
 namespace {
@@ -16,7 +13,7 @@ void reportProblems(const TFrm_main &main, const QStringList &problems)
 {
     constexpr qsizetype Shown = 20;
     QString text;
-    if (main.English1->isChecked())
+    if (main.language() == Language::English)
         text = problems.size() == 1 ? QStringLiteral("This file could not be opened:")
                                     : QStringLiteral("These files could not be opened:");
     else
@@ -26,18 +23,6 @@ void reportProblems(const TFrm_main &main, const QStringList &problems)
     if (problems.size() > Shown)
         text += QStringLiteral("\n(and %1 more)").arg(problems.size() - Shown);
     ShowErrorMessage(text);
-}
-
-// What the view and its handlers do for a double click on `row`: the press
-// selects and focuses it (and, while a song is loaded, switches to it), then
-// the double click plays.
-void doubleClickRow(TFrm_main &main, int row)
-{
-    main.SelectRowAsCurrent(row);
-    main.VMusicList->scrollTo(main.VMusicList->currentIndex());
-    main.VMusicList->setFocus();
-    main.VMusicListMouseDown();
-    main.VMusicListDblClick();
 }
 
 } // namespace
@@ -51,17 +36,14 @@ void OpenFiles(TFrm_main &main, const QList<QByteArray> &paths, AfterAdding afte
         struct Restore {
             ~Restore() { QGuiApplication::restoreOverrideCursor(); }
         } restore;
-        opened = SortOpenedPaths(paths, main.FileListBox->Mask(), MaxPlaylistEntries);
+        opened = SortOpenedPaths(paths, main.fileMask(), MaxPlaylistEntries);
     }
     // One playlist that cannot be read must not keep the others out.
     for (const QByteArray &playlist : std::as_const(opened.playlists))
         Dispatch([&] { main.OpenPlaylist(playlist); });
     const int first = opened.songs.isEmpty() ? -1 : main.AddPaths(opened.songs);
-    if (first >= 0) {
-        main.SaveAs1->setEnabled(true);
-        if (after == AfterAdding::PlayFirst)
-            doubleClickRow(main, first);
-    }
+    if (first >= 0 && after == AfterAdding::PlayFirst)
+        main.playRow(first);
     // Last: what could be opened is already there, and plays.
     if (!opened.problems.isEmpty())
         reportProblems(main, opened.problems);

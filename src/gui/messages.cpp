@@ -13,7 +13,6 @@ namespace {
 MessageHook g_hook;
 QPointer<QWidget> g_owner;
 QString g_applicationTitle = ApplicationName();
-std::vector<std::pair<QPointer<QObject>, std::function<void()>>> g_watchers;
 
 QMessageBox::Icon toQtIcon(MsgIcon icon)
 {
@@ -98,17 +97,4 @@ void runGuarded(const std::function<void()> &handler)
 void Dispatch(const std::function<void()> &handler)
 {
     runGuarded(handler);
-    if (g_watchers.empty())
-        return;
-    std::erase_if(g_watchers, [](const auto &watcher) { return watcher.first.isNull(); });
-    // By index: an observer may add another.
-    for (std::size_t i = 0; i < g_watchers.size(); ++i) {
-        const std::function<void()> observer = g_watchers[i].second;
-        runGuarded(observer);
-    }
-}
-
-void WatchHandlers(QObject *context, std::function<void()> observer)
-{
-    g_watchers.emplace_back(context, std::move(observer));
 }

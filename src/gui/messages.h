@@ -49,12 +49,6 @@ QString EscapeTitlePlaceholder(const QString &text);
 // and goes no further.
 void Dispatch(const std::function<void()> &handler);
 
-// Runs `observer` after every handler that Dispatch runs, for as long as
-// `context` lives. Every change of the program's state comes from a handler,
-// so services that follow the state (media controls) look after each one
-// instead of polling.
-void WatchHandlers(QObject *context, std::function<void()> observer);
-
 // Connects a signal to a member handler through Dispatch.
 template <typename Sender, typename Signal, typename Receiver, typename Handler>
 QMetaObject::Connection ConnectHandler(Sender *sender, Signal signal, Receiver *receiver, Handler handler)

@@ -15,12 +15,11 @@
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QPushButton>
-#include <QScrollBar>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -32,15 +31,15 @@ const QString Stopped = QStringLiteral("Stopped");
 // A jump of the position that playing does not explain is a seek.
 constexpr qlonglong SeekToleranceMs = 1000;
 
-// "S&top" enabled: a song was started and not stopped by command.
+// A song was started and not stopped by command.
 bool loaded()
 {
-    return Frm_main && Frm_main->Btn_Stop->isEnabled();
+    return Frm_main && Frm_main->state() != PlayerState::Idle;
 }
 
 bool songOpen()
 {
-    return loaded() && Frm_main->MediaPlayer->IsOpen();
+    return Frm_main && Frm_main->songOpen();
 }
 
 } // namespace
@@ -74,7 +73,11 @@ bool MprisService::Register(const QDBusConnection &bus)
     m_lastPositionMs = Position() / 1000;
     m_wasPlaying = m_shown.status == Playing;
     m_sinceRefresh.start();
-    WatchHandlers(this, [this] { refresh(); });
+    // What is shown follows the player's news; a tick costs nothing here.
+    for (auto news : {&TFrm_main::currentSongChanged, &TFrm_main::optionsChanged, &TFrm_main::playlistChanged,
+                      &TFrm_main::positionJumped})
+        connect(Frm_main, news, this, &MprisService::refreshSoon);
+    connect(Frm_main, &TFrm_main::stateChanged, this, &MprisService::refreshSoon);
     return true;
 }
 
@@ -86,42 +89,42 @@ void MprisService::Raise()
 
 void MprisService::Quit()
 {
-    later([] { Frm_main->Exit1->trigger(); });
+    later([] { Frm_main->quit(); });
 }
 
 void MprisService::Next()
 {
-    later([] { Frm_main->Btn_Next->click(); });
+    later([] { Frm_main->next(); });
 }
 
 void MprisService::Previous()
 {
-    later([] { Frm_main->Btn_Back->click(); });
+    later([] { Frm_main->back(); });
 }
 
 void MprisService::Pause()
 {
-    later([] { Frm_main->Btn_pause->click(); });
+    later([] { Frm_main->pause(); });
 }
 
 void MprisService::PlayPause()
 {
     later([this] {
         if (PlaybackStatus() == Playing)
-            Frm_main->Btn_pause->click();
+            Frm_main->pause();
         else
-            Frm_main->Btn_Play->click();
+            Frm_main->play();
     });
 }
 
 void MprisService::Stop()
 {
-    later([] { Frm_main->Btn_Stop->click(); });
+    later([] { Frm_main->stop(); });
 }
 
 void MprisService::Play()
 {
-    later([] { Frm_main->Btn_Play->click(); });
+    later([] { Frm_main->play(); });
 }
 
 void MprisService::Seek(qlonglong offsetUs)
@@ -129,10 +132,10 @@ void MprisService::Seek(qlonglong offsetUs)
     later([this, offsetUs] {
         if (!CanSeek())
             return;
-        const qlonglong target = Frm_main->MediaPlayer->Position() + offsetUs / 1000;
+        const qlonglong target = Frm_main->position() + offsetUs / 1000;
         // Past the end is the next song, as MPRIS asks.
-        if (target > Frm_main->MediaPlayer->Length())
-            Frm_main->Btn_Next->click();
+        if (target > Frm_main->length())
+            Frm_main->next();
         else
             seekTo(std::max<qlonglong>(0, target));
     });
@@ -144,7 +147,7 @@ void MprisService::SetPosition(const QString &trackId, qlonglong positionUs)
     if (!CanSeek() || trackId != m_metadata.value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path())
         return;
     later([this, positionUs] {
-        if (CanSeek() && positionUs >= 0 && positionUs / 1000 <= Frm_main->MediaPlayer->Length())
+        if (CanSeek() && positionUs >= 0 && positionUs / 1000 <= Frm_main->length())
             seekTo(positionUs / 1000);
     });
 }
@@ -158,46 +161,46 @@ void MprisService::OpenUri()
 void MprisService::seekTo(qlonglong ms)
 {
     // As a person does it: the seek bar to the place, then "&Change!".
-    Frm_ctrl->Scr_change->setValue(int(ms));
     m_seekAsked = true;
-    Frm_ctrl->Btn_Change->click();
+    Frm_ctrl->ChangeTo(int(ms));
 }
 
 QString MprisService::PlaybackStatus() const
 {
-    if (!loaded() || !Frm_main->Tmr1->isActive())
-        return Stopped; // Idle or Halted
-    return Frm_main->Btn_pause->isEnabled() ? Playing : Paused;
+    switch (Frm_main ? Frm_main->state() : PlayerState::Idle) {
+    case PlayerState::Playing:
+        return Playing;
+    case PlayerState::Paused:
+        return Paused;
+    case PlayerState::Idle:
+    case PlayerState::Halted:
+        break;
+    }
+    return Stopped;
 }
 
 QString MprisService::LoopStatus() const
 {
     // "Repea&t" is the only loop a person can switch; "Playlist" is taken as
     // "None" when written, since the list always starts again anyway.
-    return Frm_main && Frm_main->Loop->isChecked() ? QStringLiteral("Track") : QStringLiteral("None");
+    return Frm_main && Frm_main->repeat() ? QStringLiteral("Track") : QStringLiteral("None");
 }
 
 void MprisService::SetLoopStatus(const QString &status)
 {
     if (status != QLatin1String("Track") && status != QLatin1String("Playlist") && status != QLatin1String("None"))
         return;
-    later([repeat = status == QLatin1String("Track")] {
-        if (Frm_main->Loop->isChecked() != repeat)
-            Frm_main->Loop->trigger();
-    });
+    later([repeat = status == QLatin1String("Track")] { Frm_main->setRepeat(repeat); });
 }
 
 bool MprisService::Shuffle() const
 {
-    return Frm_main && Frm_main->RandomMode1->isChecked();
+    return Frm_main && Frm_main->shuffle();
 }
 
 void MprisService::SetShuffle(bool shuffle)
 {
-    later([shuffle] {
-        if (Frm_main->RandomMode1->isChecked() != shuffle)
-            Frm_main->RandomMode1->trigger();
-    });
+    later([shuffle] { Frm_main->setShuffle(shuffle); });
 }
 
 QVariantMap MprisService::Metadata() const
@@ -207,7 +210,7 @@ QVariantMap MprisService::Metadata() const
 
 qlonglong MprisService::Position() const
 {
-    return songOpen() ? qlonglong(Frm_main->MediaPlayer->Position()) * 1000 : 0;
+    return songOpen() ? qlonglong(Frm_main->position()) * 1000 : 0;
 }
 
 bool MprisService::CanGoNext() const
@@ -217,12 +220,19 @@ bool MprisService::CanGoNext() const
 
 bool MprisService::CanPlay() const
 {
-    return Frm_main && (Frm_main->Tmr1->isActive() || !Playlist.Items.isEmpty());
+    if (!Frm_main)
+        return false;
+    const PlayerState state = Frm_main->state();
+    return state == PlayerState::Playing || state == PlayerState::Paused || !Playlist.Items.isEmpty();
 }
 
 bool MprisService::CanPause() const
 {
-    return Frm_main && Frm_main->Btn_pause->isEnabled();
+    // "Pau&se" is enabled.
+    if (!Frm_main)
+        return false;
+    const PlayerState state = Frm_main->state();
+    return state == PlayerState::Playing || state == PlayerState::Halted;
 }
 
 bool MprisService::CanSeek() const
@@ -252,7 +262,7 @@ QVariantMap MprisService::buildMetadata() const
     metadata.insert(QStringLiteral("xesam:url"), QString::fromLatin1(FileUrl(m_track.path).toEncoded()));
     if (songOpen()) {
         try {
-            metadata.insert(QStringLiteral("mpris:length"), qlonglong(Frm_main->MediaPlayer->Length()) * 1000);
+            metadata.insert(QStringLiteral("mpris:length"), qlonglong(Frm_main->length()) * 1000);
         } catch (const EMCIDeviceError &) {
         }
     }
@@ -272,8 +282,16 @@ void MprisService::later(std::function<void()> command)
         Qt::QueuedConnection);
 }
 
+void MprisService::refreshSoon()
+{
+    if (std::exchange(m_refreshQueued, true))
+        return;
+    QMetaObject::invokeMethod(this, &MprisService::refresh, Qt::QueuedConnection);
+}
+
 void MprisService::refresh()
 {
+    m_refreshQueued = false;
     if (!Frm_main)
         return;
     const Track track = currentTrack();

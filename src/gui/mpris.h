@@ -80,8 +80,9 @@ private:
     QVariantMap buildMetadata() const;
     void later(std::function<void()> command);
     void seekTo(qlonglong ms);
-    // After every handler: PropertiesChanged for what changed, Seeked when
-    // the position jumped.
+    // After the player's news, once the command behind it is over: one
+    // PropertiesChanged for what changed, Seeked when the position jumped.
+    void refreshSoon();
     void refresh();
 
     QDBusConnection m_bus;
@@ -93,5 +94,6 @@ private:
     qlonglong m_lastPositionMs = 0;
     bool m_wasPlaying = false;
     bool m_seekAsked = false;
+    bool m_refreshQueued = false;
     QElapsedTimer m_sinceRefresh;
 };

@@ -2,6 +2,7 @@
 // font and the style the program draws with. The "captions" scenario runs it
 // on a real X display beside the screenshots of both windows.
 #include "gui/controller/tfrm_ctrl.h"
+#include "support/windowparts.h"
 #include "gui/mainwindow/tfrm_main.h"
 #include "gui/startup.h"
 #include "support/fakesequencer.h"
@@ -52,7 +53,7 @@ TEST(Captions, EveryButtonCaptionFitsItsButtonInBothLanguages)
     AppWindows w = CreateAppWindows(std::make_unique<FakeSequencer>(&device));
     w.main->show();
     w.ctrl->show();
-    const QList<QPushButton *> buttons = w.main->Panel_Btns->findChildren<QPushButton *>()
+    const QList<QPushButton *> buttons = Part<QWidget>(*w.main, "Panel_Btns")->findChildren<QPushButton *>()
                                          + w.ctrl->findChildren<QPushButton *>();
     ASSERT_EQ(buttons.size(), 16);
     expectCaptionsFit(buttons, "English");

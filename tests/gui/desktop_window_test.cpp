@@ -2,6 +2,7 @@
 // a drop on the playlist) and rows dragged out, on a real main window over
 // the fake sequencer.
 #include "support/playbackfixture.h"
+#include "support/windowparts.h"
 
 #include "core/fileurl.h"
 #include "core/qvtfile.h"
@@ -42,7 +43,7 @@ protected:
     // Lets `data` go on the playlist view; true when the view took it.
     bool drop(std::unique_ptr<QMimeData> data)
     {
-        QWidget *viewport = m->VMusicList->viewport();
+        QWidget *viewport = Part<PlaylistView>(*m, "VMusicList")->viewport();
         const QPointF at(viewport->width() / 2.0, viewport->height() / 2.0);
         QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(viewport, &enter);
@@ -68,7 +69,7 @@ TEST_F(DesktopFiles, AddedSongsGoAtTheEndAndTheFirstStartsAsIfDoubleClicked)
     EXPECT_EQ(CurrentIndex, 2);
     EXPECT_EQ(m->SelectedRow(), 2);
     EXPECT_EQ(m->Title(), QStringLiteral("Quavette - a.kar"));
-    EXPECT_TRUE(m->SaveAs1->isEnabled());
+    EXPECT_TRUE(Part<QAction>(*m, "SaveAs1")->isEnabled());
     EXPECT_TRUE(messages.boxes.isEmpty());
 }
 
@@ -86,7 +87,7 @@ TEST_F(DesktopFiles, PlaylistsOpenAsWithFileOpenAndTheLastStaysCurrent)
     // Open stopped the song; the named song joins the list opened last.
     EXPECT_EQ(playlistPaths(), (Paths{listed[1], named}));
     EXPECT_EQ(CurrentListFile, second);
-    EXPECT_TRUE(m->Save1->isEnabled());
+    EXPECT_TRUE(Part<QAction>(*m, "Save1")->isEnabled());
     EXPECT_EQ(CurrentSongPath, named);
     EXPECT_EQ(state(), "Playing");
 }
@@ -115,7 +116,7 @@ TEST_F(DesktopFiles, NothingIsAddedWhenThePlaylistWouldPassItsLimit)
 {
     start();
     QList<TQVTItem> items(MaxPlaylistEntries - 1, TQVTItem{"/m/x.mid"});
-    m->Model->replace(items);
+    Part<PlaylistModel>(*m, "Model")->replace(items);
 
     OpenFiles(*m, {song("a.mid"), song("b.mid")}, AfterAdding::PlayFirst);
 
@@ -142,17 +143,17 @@ TEST_F(DesktopFiles, DroppedSongsAndFoldersAreAddedWithoutPlaying)
 TEST_F(DesktopFiles, RowsDraggedOutOfBothListsOfferTheirFiles)
 {
     start({"/m/\xe9t\xe9.mid", "/m/b.mid"});
-    const QModelIndexList row = {m->Model->index(0, 0), m->Model->index(0, 1)};
-    std::unique_ptr<QMimeData> fromPlaylist(m->Model->mimeData(row));
+    const QModelIndexList row = {Part<PlaylistModel>(*m, "Model")->index(0, 0), Part<PlaylistModel>(*m, "Model")->index(0, 1)};
+    std::unique_ptr<QMimeData> fromPlaylist(Part<PlaylistModel>(*m, "Model")->mimeData(row));
     EXPECT_EQ(LocalPaths(*fromPlaylist), Paths{"/m/\xe9t\xe9.mid"});
     // Let go on the playlist again, the rows add nothing.
-    EXPECT_FALSE(drop(std::unique_ptr<QMimeData>(m->Model->mimeData(row))));
+    EXPECT_FALSE(drop(std::unique_ptr<QMimeData>(Part<PlaylistModel>(*m, "Model")->mimeData(row))));
     EXPECT_EQ(Playlist.Items.size(), 2);
 
     const Paths files = {song("x.mid"), song("y.mid")};
-    ASSERT_TRUE(m->FileListBox->setDirectory(QFile::encodeName(dir.path())));
-    std::unique_ptr<QMimeData> fromFiles(m->FileListBox->model()->mimeData(
-        {m->FileListBox->model()->index(1, 0), m->FileListBox->model()->index(0, 0)}));
+    ASSERT_TRUE(Part<FileList>(*m, "FileListBox")->setDirectory(QFile::encodeName(dir.path())));
+    std::unique_ptr<QMimeData> fromFiles(Part<FileList>(*m, "FileListBox")->model()->mimeData(
+        {Part<FileList>(*m, "FileListBox")->model()->index(1, 0), Part<FileList>(*m, "FileListBox")->model()->index(0, 0)}));
     EXPECT_EQ(LocalPaths(*fromFiles), files);
 }
 

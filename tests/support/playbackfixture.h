@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/settingsstore.h"
+#include "support/windowparts.h"
 #include "gui/startup.h"
 #include "gui/mainwindow/tfrm_main.h"
 #include "device/tmediaplayer.h"
@@ -115,10 +116,10 @@ protected:
     // device; the editing flags always mirror "S&top".
     std::string state() const
     {
-        const bool tmr = m->Tmr1->isActive(), stop = m->Btn_Stop->isEnabled(),
-                   pause = m->Btn_pause->isEnabled(), open = m->MediaPlayer->IsOpen();
-        const bool editing = m->Btn_delete->isEnabled();
-        if (editing != !stop || m->Btn_clear->isEnabled() != editing || m->Clear->isEnabled() != editing)
+        const bool tmr = Part<QTimer>(*m, "Tmr1")->isActive(), stop = Part<QPushButton>(*m, "Btn_Stop")->isEnabled(),
+                   pause = Part<QPushButton>(*m, "Btn_pause")->isEnabled(), open = m->MediaPlayer->IsOpen();
+        const bool editing = Part<QPushButton>(*m, "Btn_delete")->isEnabled();
+        if (editing != !stop || Part<QPushButton>(*m, "Btn_clear")->isEnabled() != editing || Part<QAction>(*m, "Clear")->isEnabled() != editing)
             return "editing flags out of step";
         if (!tmr && !stop && !pause && !open)
             return "Idle";

@@ -106,7 +106,7 @@ void TFrm_ctrl::FormCreate()
     Dispatch([this] {
         SettingsStore store;
         if (store.ReadFlagSetting(Settings::ShowController))
-            Frm_main->Showcontroller1Click();
+            Frm_main->showControllerAtStart();
         const int top = store.ReadIntSetting(Settings::CtrlTop);
         const int left = store.ReadIntSetting(Settings::CtrlLeft);
         SetPlace(UsableBoundsOnScreens(left, top, width(), height(), size()).topLeft());
@@ -115,13 +115,13 @@ void TFrm_ctrl::FormCreate()
     try {
         // The main window's creation started the first entry without the
         // timer; with no song open, Length fails and the timer stays off.
-        if (Frm_main->Autoplay1->isChecked() && !Playlist.Items.isEmpty()) {
-            ShowSongLength(Frm_main->MediaPlayer->Length());
+        if (Frm_main->autoPlay() && !Playlist.Items.isEmpty()) {
+            ShowSongLength(Frm_main->length());
             SetPauseEnabled(true);
             Scr_changeChange();
-            Frm_main->Tmr1->start();
+            Frm_main->startPolling();
         }
-        if (Frm_main->Japanese1->isChecked())
+        if (Frm_main->language() == Language::Japanese)
             ApplyControllerCaptions(*this, Language::Japanese);
     } catch (...) {
         ShowErrorMessage(QStringLiteral("Error(c-1)"));
@@ -186,46 +186,49 @@ void TFrm_ctrl::SetPlace(const QPoint &place)
 void TFrm_ctrl::FormClose()
 {
     // The window is only hidden; the close event is accepted by the caller.
-    Frm_main->Showcontroller1->setChecked(false);
+    Frm_main->controllerClosed();
 }
 
 void TFrm_ctrl::Btn_PlayClick()
 {
-    Frm_main->Btn_PlayClick();
+    Frm_main->play();
 }
 
 void TFrm_ctrl::Btn_pauseClick()
 {
-    if (Frm_main->Btn_pause->isEnabled())
-        Frm_main->Btn_pauseClick();
+    Frm_main->pause();
 }
 
 void TFrm_ctrl::Btn_StopClick()
 {
-    if (Frm_main->Btn_Stop->isEnabled())
-        Frm_main->Btn_StopClick();
+    Frm_main->stop();
 }
 
 void TFrm_ctrl::Btn_NextClick()
 {
-    Frm_main->Btn_NextClick();
+    Frm_main->next();
 }
 
 void TFrm_ctrl::Btn_BackClick()
 {
-    Frm_main->Btn_BackClick();
+    Frm_main->back();
 }
 
 void TFrm_ctrl::Btn_ChangeClick()
 {
-    if (!Frm_main->Btn_Stop->isEnabled())
+    if (Frm_main->state() == PlayerState::Idle)
         return;
     Btn_pauseClick();
     // Halted: no song is open to take the position; Play starts the
     // selected entry from its beginning instead.
-    if (Frm_main->MediaPlayer->IsOpen())
-        Frm_main->MediaPlayer->SetPosition(Scr_change->value());
+    Frm_main->seek(Scr_change->value());
     Btn_PlayClick();
+}
+
+void TFrm_ctrl::ChangeTo(int ms)
+{
+    Scr_change->setValue(ms);
+    Btn_ChangeClick();
 }
 
 void TFrm_ctrl::Scr_changeChange()

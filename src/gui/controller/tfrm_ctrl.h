@@ -36,6 +36,8 @@ public:
     void ShowStopped();
     void ShowPosition(int position, int length);
     void SetPauseEnabled(bool enabled);
+    // As a person seeks: the seek bar to `ms`, then "&Change!".
+    void ChangeTo(int ms);
     // Where the window's frame is; "CtrlTop" and "CtrlLeft" store it.
     QPoint Place() const;
     // Puts the frame there, also right after the window was shown.

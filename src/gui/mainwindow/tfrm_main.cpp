@@ -27,7 +27,6 @@ int CurrentIndex = 0;
 QByteArray CurrentSongPath;
 QByteArray CurrentListFile;
 bool StartingUp = false;
-QString ApplicationHelpFile;
 
 namespace {
 
@@ -85,8 +84,12 @@ TFrm_main::TFrm_main(std::unique_ptr<ISequencer> sequencer, QWidget *parent)
     ApplyMainCreationCaptions(*this);
     showCopiedCaptions(Language::English);
 
-    Tmr1 = new TickTimer(this);
+    // About the rate of a 1 ms timer on the platform the program was first
+    // written for, without the thousand wake-ups a second of a real one.
+    Tmr1 = new QTimer(this);
     Tmr1->setObjectName(QStringLiteral("Tmr1"));
+    Tmr1->setInterval(TickMs);
+    Tmr1->setTimerType(Qt::PreciseTimer);
 
     wireHandlers();
 
@@ -99,15 +102,19 @@ TFrm_main::TFrm_main(std::unique_ptr<ISequencer> sequencer, QWidget *parent)
             this, [this] { Dispatch([this] { Tmr1Timer(); }); }, Qt::QueuedConnection);
     });
 
-    // A tick asleep over a paused song wakes after anything a person or the
-    // desktop does (every such thing is a handler) and when the playlist's
-    // selection changes, for the tick to show what changed. The handler that
-    // is the tick itself leaves it as it is.
-    WatchHandlers(this, [this] {
-        if (!std::exchange(m_tickJustSlept, false))
-            Tmr1->wake();
-    });
-    connect(VMusicList->selectionModel(), &QItemSelectionModel::selectionChanged, Tmr1, &TickTimer::wake);
+    // A tick asleep over a paused song wakes when something it shows may
+    // have changed: the player's state, the playlist's rows or selection,
+    // "Show position".
+    connect(this, &TFrm_main::stateChanged, this, &TFrm_main::wakeTick);
+    connect(VMusicList->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TFrm_main::wakeTick);
+    const auto rowsChanged = [this] {
+        wakeTick();
+        Q_EMIT playlistChanged();
+    };
+    connect(Model, &QAbstractItemModel::rowsInserted, this, rowsChanged);
+    connect(Model, &QAbstractItemModel::rowsRemoved, this, rowsChanged);
+    connect(Model, &QAbstractItemModel::modelReset, this, rowsChanged);
+    connect(showposition1, &QAction::toggled, this, &TFrm_main::wakeTick);
 
     // Default geometry until FormCreate applies the stored one.
     resize(549, 369);
@@ -116,7 +123,7 @@ TFrm_main::TFrm_main(std::unique_ptr<ISequencer> sequencer, QWidget *parent)
 
 TFrm_main::~TFrm_main()
 {
-    Tmr1->stop();
+    stopTick();
     // The media player closes an open song as it goes.
     MediaPlayer.reset();
     if (Frm_main == this)
@@ -127,6 +134,9 @@ void TFrm_main::SetTitle(const QString &title)
 {
     m_title = title;
     setWindowTitle(EscapeTitlePlaceholder(title));
+    // A paused tick shows the position in the title; it puts back what
+    // another command wrote there.
+    wakeTick();
 }
 
 void TFrm_main::SetTitles(const QString &title)
@@ -226,6 +236,7 @@ void TFrm_main::buildFilePane()
 void TFrm_main::buildPlaylistView()
 {
     Model = new PlaylistModel(this);
+    Model->setObjectName(QStringLiteral("Model"));
     VMusicList = new PlaylistView(ClientArea);
     VMusicList->setObjectName(QStringLiteral("VMusicList"));
     VMusicList->setAccessibleName(QStringLiteral("Playlist"));
@@ -278,11 +289,7 @@ void TFrm_main::buildButtons()
 
 void TFrm_main::connectCommand(QAction *action, void (TFrm_main::*handler)())
 {
-    connect(action, &QAction::triggered, this, [this, action, handler](bool checked) {
-        if (action->isCheckable())
-            action->setChecked(!checked);
-        Dispatch([this, handler] { (this->*handler)(); });
-    });
+    connect(action, &QAction::triggered, this, [this, handler] { Dispatch([this, handler] { (this->*handler)(); }); });
 }
 
 void TFrm_main::wireHandlers()

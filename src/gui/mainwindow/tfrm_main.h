@@ -6,7 +6,6 @@
 
 #include "device/sequencer.h"
 #include "gui/captions.h"
-#include "gui/mainwindow/ticktimer.h"
 
 #include <QByteArray>
 #include <QList>
@@ -19,6 +18,7 @@
 #include <random>
 
 class QAction;
+class QTimer;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -42,9 +42,15 @@ extern int CurrentIndex;
 extern QByteArray CurrentSongPath;
 extern QByteArray CurrentListFile;
 extern bool StartingUp;
-// The application's help file; preset at start, "&Contents" sets it to
-// "Quavette.hlp".
-extern QString ApplicationHelpFile;
+
+// The player's state, as the window's flags carry it: `Tmr1` active, and the
+// enabled flags of "S&top" and "Pau&se".
+enum class PlayerState {
+    Idle,    // nothing loaded
+    Playing, // a song plays (also while start-up's auto play waits for the timer)
+    Paused,
+    Halted,  // the automatic advance reached a song that could not start
+};
 
 class TFrm_main : public QMainWindow
 {
@@ -55,79 +61,52 @@ public:
     explicit TFrm_main(std::unique_ptr<ISequencer> sequencer = nullptr, QWidget *parent = nullptr);
     ~TFrm_main() override;
 
-    // Panels and lists.
-    QWidget *ClientArea = nullptr;
-    QWidget *Panel_Btns = nullptr;
-    QWidget *Panel_Files = nullptr;
-    SplitterHandle *Splitter2 = nullptr;
-    PlaylistView *VMusicList = nullptr;
-    PlaylistModel *Model = nullptr;
-    DriveList *DrvBox = nullptr;
-    FolderList *DirListBox = nullptr;
-    FileList *FileListBox = nullptr;
+    static constexpr int TickMs = 16;
 
-    // Button row.
-    QPushButton *Btn_Play = nullptr;
-    QPushButton *Btn_pause = nullptr;
-    QPushButton *Btn_Stop = nullptr;
-    QPushButton *Btn_add = nullptr;
-    QPushButton *Btn_delete = nullptr;
-    QPushButton *Btn_clear = nullptr;
-    QPushButton *Btn_Up = nullptr;
-    QPushButton *Btn_Down = nullptr;
-    QPushButton *Btn_Back = nullptr;
-    QPushButton *Btn_Next = nullptr;
+    // --- The player interface (tfrm_main_playback.cpp) ---
+    // What the rest of the program (the controller, the media controls, the
+    // file opener, the desktop services) may use; the main window's widgets
+    // are its own. Commands run the handlers as the buttons and the
+    // menu items do, with the same enabled-flag guards.
+    PlayerState state() const;
+    bool songOpen() const;              // a song is open on the device
+    int position() const;               // ms; EMCIDeviceError with no song open
+    int length() const;                 // ms; EMCIDeviceError with no song open
+    QByteArray currentSong() const;     // the song last started, while one is loaded
+    void play();                        // "&Play"
+    void pause();                       // "Pau&se", while enabled
+    void stop();                        // "S&top", while enabled
+    void next();                        // "&Next"
+    void back();                        // "&Back"
+    void seek(int ms);                  // moves an open song to `ms`; nothing without one
+    void playRow(int row);              // as a double click on the playlist's `row`
+    bool repeat() const;                // "Repea&t"
+    void setRepeat(bool on);
+    bool shuffle() const;               // "&Random mode"
+    void setShuffle(bool on);
+    Language language() const;
+    bool autoPlay() const;              // "&Auto play"
+    QByteArray fileMask() const;        // the file list's mask
+    // "Add" for whole paths and File > Open once the dialog has given a name
+    // (AddPaths and OpenPlaylist below).
+    void quit();                        // File > Exit
+    // The controller's creation completing a start by auto play: start-up
+    // leaves the timer off until then.
+    void startPolling();
+    // The controller window: shown at start as "Show controller" does, and
+    // closed by its close box.
+    void showControllerAtStart();
+    void controllerClosed();
+    // Wakes a sleeping tick for what it shows (the controller's bar moved).
+    void wakeTick();
 
-    // Main menu.
-    QMenu *File1 = nullptr;
-    QAction *Save1 = nullptr;
-    QAction *SaveAs1 = nullptr;
-    QAction *Open1 = nullptr;
-    QAction *N4 = nullptr;
-    QAction *Uninstall1 = nullptr;
-    QAction *N1 = nullptr;
-    QAction *Exit1 = nullptr;
-    QMenu *Edit1 = nullptr;
-    QAction *Add1 = nullptr;
-    QAction *Delete1 = nullptr;
-    QAction *Clear1 = nullptr;
-    QAction *Up1 = nullptr;
-    QAction *Down1 = nullptr;
-    QMenu *Option1 = nullptr;
-    QAction *RandomMode1 = nullptr;
-    QAction *Loop = nullptr;
-    QAction *N5 = nullptr;
-    QAction *N6 = nullptr;
-    QAction *Autoplay1 = nullptr;
-    QAction *N7 = nullptr;
-    QAction *Showcontroller1 = nullptr;
-    QAction *showposition1 = nullptr;
-    QAction *N2 = nullptr;
-    QAction *English1 = nullptr;
-    QAction *Japanese1 = nullptr;
-    QAction *SoundFontSeparator = nullptr;
-    QAction *SoundFont1 = nullptr;
-    QMenu *Help1 = nullptr;
-    QAction *Help2 = nullptr;
-    QAction *N3 = nullptr;
-    QAction *About1 = nullptr;
-
-    // Popup menu of the playlist view.
-    QMenu *PopupMenu = nullptr;
-    QAction *Up = nullptr;
-    QAction *Down = nullptr;
-    QAction *N9 = nullptr;
-    QAction *Clear = nullptr;
-
-    // The polling timer and the hidden media player.
-    TickTimer *Tmr1 = nullptr;
+    // The hidden media player.
     std::unique_ptr<TMediaPlayer> MediaPlayer;
 
     // The random numbers of ListMove; seeded in FormCreate.
     std::mt19937 Random;
 
 
-    // --- Start-up and close (src/app) ---
     // --- Creation and close (tfrm_main_lifecycle.cpp) ---
     void FormCreate();
     void FormClose(); // throws when the close must not complete
@@ -234,6 +213,14 @@ public:
 Q_SIGNALS:
     // The window has closed for good; the application ends.
     void closed();
+    // The player interface's news: every change of state(), the song started
+    // (another song, or none any more), Repeat or Random switched, entries
+    // added or removed, and a position moved by a command.
+    void stateChanged(PlayerState state);
+    void currentSongChanged();
+    void optionsChanged();
+    void playlistChanged();
+    void positionJumped();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -242,6 +229,90 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Panels and lists.
+    QWidget *ClientArea = nullptr;
+    QWidget *Panel_Btns = nullptr;
+    QWidget *Panel_Files = nullptr;
+    SplitterHandle *Splitter2 = nullptr;
+    PlaylistView *VMusicList = nullptr;
+    PlaylistModel *Model = nullptr;
+    DriveList *DrvBox = nullptr;
+    FolderList *DirListBox = nullptr;
+    FileList *FileListBox = nullptr;
+
+    // Button row.
+    QPushButton *Btn_Play = nullptr;
+    QPushButton *Btn_pause = nullptr;
+    QPushButton *Btn_Stop = nullptr;
+    QPushButton *Btn_add = nullptr;
+    QPushButton *Btn_delete = nullptr;
+    QPushButton *Btn_clear = nullptr;
+    QPushButton *Btn_Up = nullptr;
+    QPushButton *Btn_Down = nullptr;
+    QPushButton *Btn_Back = nullptr;
+    QPushButton *Btn_Next = nullptr;
+
+    // Main menu.
+    QMenu *File1 = nullptr;
+    QAction *Save1 = nullptr;
+    QAction *SaveAs1 = nullptr;
+    QAction *Open1 = nullptr;
+    QAction *N4 = nullptr;
+    QAction *Uninstall1 = nullptr;
+    QAction *N1 = nullptr;
+    QAction *Exit1 = nullptr;
+    QMenu *Edit1 = nullptr;
+    QAction *Add1 = nullptr;
+    QAction *Delete1 = nullptr;
+    QAction *Clear1 = nullptr;
+    QAction *Up1 = nullptr;
+    QAction *Down1 = nullptr;
+    QMenu *Option1 = nullptr;
+    QAction *RandomMode1 = nullptr;
+    QAction *Loop = nullptr;
+    QAction *N5 = nullptr;
+    QAction *N6 = nullptr;
+    QAction *Autoplay1 = nullptr;
+    QAction *N7 = nullptr;
+    QAction *Showcontroller1 = nullptr;
+    QAction *showposition1 = nullptr;
+    QAction *N2 = nullptr;
+    QAction *English1 = nullptr;
+    QAction *Japanese1 = nullptr;
+    QAction *SoundFontSeparator = nullptr;
+    QAction *SoundFont1 = nullptr;
+    QMenu *Help1 = nullptr;
+    QAction *Help2 = nullptr;
+    QAction *N3 = nullptr;
+    QAction *About1 = nullptr;
+
+    // Popup menu of the playlist view.
+    QMenu *PopupMenu = nullptr;
+    QAction *Up = nullptr;
+    QAction *Down = nullptr;
+    QAction *N9 = nullptr;
+    QAction *Clear = nullptr;
+
+    // The polling timer. Being active is part of the player's state, so it
+    // stays active while a song is paused; but a paused song leaves nothing
+    // to show, and a playing one nothing while no window shows its position,
+    // so meanwhile it may sleep: active, with its next tick far away, until
+    // something it shows may have changed (wakeTick).
+    QTimer *Tmr1 = nullptr;
+
+    // The tick's timer: started and stopped awake; asleep, still active,
+    // with its next tick `ms` away unless woken.
+    void startTick();
+    void stopTick();
+    void sleepTick(int ms);
+    // The title or the controller shows the position as it runs.
+    bool positionOnScreen() const;
+    // Says a changed state() and a changed song; run after each handler that
+    // may have changed them.
+    void noteState();
+    void selectRowWithoutScrolling(int row);
+    // A command tied to a button runs only while the button is enabled.
+    void runIfEnabled(QPushButton *button, void (TFrm_main::*handler)());
     void buildMenus();
     void buildButtons();
     void buildPlaylistView();
@@ -261,8 +332,8 @@ private:
     void showSoundFontNotice();
     // Appends the paths a playlist can hold; the others go to `skipped`.
     int appendPaths(const QList<QByteArray> &paths, QList<QByteArray> &skipped);
-    // Connects a menu command: a checkable item keeps its check mark as the
-    // handler leaves it (Qt's own toggle is undone first).
+    // Connects a menu command; a checkable item has toggled its own check
+    // mark when the handler runs.
     void connectCommand(QAction *action, void (TFrm_main::*handler)());
     void applyLanguage(Language language);
     // Keeps m_restoredBounds while the window is in the normal state.
@@ -277,8 +348,10 @@ private:
     QRect m_restoredBounds;
     int m_listWidth = 330;
     bool m_tickBoxOpen = false;
-    // The tick that just ran put itself to sleep (see the handler watch).
-    bool m_tickJustSlept = false;
+    bool m_tickAsleep = false;
+    PlayerState m_state = PlayerState::Idle;
+    QByteArray m_currentSong;
+    int m_currentIndex = -1;
     HelpWindow *m_helpWindow = nullptr;
     QByteArray m_soundFontSetting; // written at close unless empty
     QString m_soundFontNotice;

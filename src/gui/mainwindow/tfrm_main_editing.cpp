@@ -118,6 +118,8 @@ int TFrm_main::AddPaths(const QList<QByteArray> &paths)
         return -1;
     QList<QByteArray> skipped;
     const int first = appendPaths(paths, skipped);
+    if (first >= 0)
+        SaveAs1->setEnabled(true);
     if (!skipped.isEmpty())
         reportSkipped(skipped);
     return first;
@@ -196,32 +198,27 @@ void TFrm_main::Btn_DownClick()
 // button is enabled.
 void TFrm_main::Add1Click()
 {
-    if (Btn_add->isEnabled())
-        Btn_addClick();
+    runIfEnabled(Btn_add, &TFrm_main::Btn_addClick);
 }
 
 void TFrm_main::Delete1Click()
 {
-    if (Btn_delete->isEnabled())
-        Btn_deleteClick();
+    runIfEnabled(Btn_delete, &TFrm_main::Btn_deleteClick);
 }
 
 void TFrm_main::Clear1Click()
 {
-    if (Btn_clear->isEnabled())
-        Btn_clearClick();
+    runIfEnabled(Btn_clear, &TFrm_main::Btn_clearClick);
 }
 
 void TFrm_main::Up1Click()
 {
-    if (Btn_Up->isEnabled())
-        Btn_UpClick();
+    runIfEnabled(Btn_Up, &TFrm_main::Btn_UpClick);
 }
 
 void TFrm_main::Down1Click()
 {
-    if (Btn_Down->isEnabled())
-        Btn_DownClick();
+    runIfEnabled(Btn_Down, &TFrm_main::Btn_DownClick);
 }
 
 // The popup items and the double click run their command directly; the
@@ -244,6 +241,11 @@ void TFrm_main::DownClick()
 void TFrm_main::FileListBoxDblClick()
 {
     Btn_addClick();
+}
+
+QByteArray TFrm_main::fileMask() const
+{
+    return FileListBox->Mask();
 }
 
 void TFrm_main::VMusicListKeyUp()

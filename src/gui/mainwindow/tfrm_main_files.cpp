@@ -110,8 +110,7 @@ void TFrm_main::Open1Click()
 
 void TFrm_main::OpenPlaylist(const QByteArray &chosen)
 {
-    if (Btn_Stop->isEnabled())
-        Btn_StopClick();
+    runIfEnabled(Btn_Stop, &TFrm_main::Btn_StopClick);
     // After "Bad file" the file must not become the current one, or the
     // next Save would overwrite it with the list that is still shown.
     if (!ReadPlaylistFile(chosen))

@@ -18,6 +18,11 @@ void TFrm_main::Japanese1Click()
     applyLanguage(Language::Japanese);
 }
 
+Language TFrm_main::language() const
+{
+    return Japanese1->isChecked() ? Language::Japanese : Language::English;
+}
+
 void TFrm_main::applyLanguage(Language language)
 {
     English1->setChecked(language == Language::English);

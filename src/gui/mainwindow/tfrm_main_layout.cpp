@@ -91,42 +91,40 @@ bool TFrm_main::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+// The option items' check marks have toggled themselves when these run.
 void TFrm_main::N6Click()
 {
-    N6->setChecked(!N6->isChecked());
     if (!N6->isChecked())
         Autoplay1->setChecked(false);
 }
 
 void TFrm_main::Autoplay1Click()
 {
-    Autoplay1->setChecked(!Autoplay1->isChecked());
     N6->setChecked(true);
+}
+
+bool TFrm_main::autoPlay() const
+{
+    return Autoplay1->isChecked();
 }
 
 void TFrm_main::Showcontroller1Click()
 {
     if (!Frm_ctrl)
         return;
-    if (Showcontroller1->isChecked()) {
-        Showcontroller1->setChecked(false);
+    if (!Showcontroller1->isChecked()) {
         Frm_ctrl->close();
         return;
     }
-    Showcontroller1->setChecked(true);
     Frm_ctrl->show();
+    wakeTick();
     if (Tmr1->isActive())
         Frm_ctrl->ShowPositionMaximum(MediaPlayer->Length());
 }
 
 void TFrm_main::showposition1Click()
 {
-    if (!showposition1->isChecked()) {
-        showposition1->setChecked(true);
-        return;
-    }
-    showposition1->setChecked(false);
-    if (!Tmr1->isActive())
+    if (showposition1->isChecked() || !Tmr1->isActive())
         return;
     // With no row selected there is no file name to show: the title stays.
     const int row = SelectedRow();
@@ -134,9 +132,18 @@ void TFrm_main::showposition1Click()
         SetTitle(TitleWith(RowFileName(row)));
 }
 
+void TFrm_main::showControllerAtStart()
+{
+    Showcontroller1->trigger();
+}
+
+void TFrm_main::controllerClosed()
+{
+    Showcontroller1->setChecked(false);
+}
+
 void TFrm_main::Help2Click()
 {
-    ApplicationHelpFile = QStringLiteral("Quavette.hlp");
     if (!m_helpWindow) {
         m_helpWindow = new HelpWindow(this);
         m_helpWindow->setWindowFlag(Qt::Window);

@@ -162,7 +162,12 @@ void TFrm_main::Exit1Click()
     close();
 }
 
+// The check mark, toggled by itself, is read at close.
 void TFrm_main::Uninstall1Click()
 {
-    Uninstall1->setChecked(!Uninstall1->isChecked());
+}
+
+void TFrm_main::quit()
+{
+    Exit1->trigger();
 }

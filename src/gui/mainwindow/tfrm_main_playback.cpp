@@ -1,6 +1,8 @@
 // The playback engine on the main window: Play, Pause, Stop, Next, Back, the
-// move through the playlist, and the polling tick. The player's state lives
-// in the enabled flags of Tmr1, "S&top" and "Pau&se"; nothing else holds it.
+// move through the playlist, the polling tick, and the player interface the
+// rest of the program drives them by. The player's state lives in the
+// enabled flags of Tmr1, "S&top" and "Pau&se"; nothing else holds it, and
+// state() reads it from them.
 #include "gui/mainwindow/tfrm_main.h"
 
 #include "core/appinfo.h"
@@ -13,24 +15,23 @@
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTimer>
 
 namespace {
-// Qt's views scroll to a new current row; the playlist view must not move
-// under the user when the player picks a row.
-void SelectRowWithoutScrolling(TFrm_main &main, int row)
-{
-    const bool autoScroll = main.VMusicList->hasAutoScroll();
-    main.VMusicList->setAutoScroll(false);
-    main.SelectRowAsCurrent(row);
-    main.VMusicList->setAutoScroll(autoScroll);
-}
+
+// Paused, nothing the tick shows changes: it sleeps an hour, until woken.
+constexpr int SleepMs = 3600 * 1000;
+// Playing with nothing on screen following the position, it ticks once a
+// second; the end of a song and every command still wake it at once.
+constexpr int DozeMs = 1000;
 
 } // namespace
 
 void TFrm_main::Btn_PlayClick()
 {
+    const auto note = qScopeGuard([this] { noteState(); });
     // A stored SoundFont that could not be used is told of once, at the
     // first Play.
     showSoundFontNotice();
@@ -46,7 +47,7 @@ void TFrm_main::Btn_PlayClick()
         if (Playlist.Items.isEmpty())
             return;
         if (SelectedRow() < 0)
-            SelectRowWithoutScrolling(*this, 0);
+            selectRowWithoutScrolling(0);
         const int row = SelectedRow();
         const QByteArray path = RowPath(row);
         if (!IsExistingFile(path)) {
@@ -77,7 +78,7 @@ void TFrm_main::Btn_PlayClick()
         // During start-up the controller does not exist yet; its creation
         // starts the timer and fills its displays.
         if (!StartingUp)
-            Tmr1->start();
+            startTick();
         MediaPlayer->SetTimeFormat(MCI_FORMAT_MILLISECONDS);
         if (!StartingUp && Frm_ctrl)
             Frm_ctrl->ShowLoadedSong(MediaPlayer->Length());
@@ -90,7 +91,8 @@ void TFrm_main::Btn_StopClick()
 {
     if (!Btn_Stop->isEnabled())
         return;
-    Tmr1->stop();
+    const auto note = qScopeGuard([this] { noteState(); });
+    stopTick();
     if (Frm_ctrl)
         Frm_ctrl->ShowStopped();
     // Halted (the tick closed the song and could not start the next): the
@@ -110,6 +112,7 @@ void TFrm_main::Btn_StopClick()
 
 void TFrm_main::Btn_pauseClick()
 {
+    const auto note = qScopeGuard([this] { noteState(); });
     // Halted: no song to pause; the buttons still go to their paused state.
     if (MediaPlayer->IsOpen())
         MediaPlayer->Pause();
@@ -158,7 +161,7 @@ void TFrm_main::ListMove(int direction)
 
     CurrentIndex = next;
     ClearRowSelection();
-    SelectRowWithoutScrolling(*this, next);
+    selectRowWithoutScrolling(next);
 }
 
 void TFrm_main::Tmr1Timer()
@@ -167,17 +170,19 @@ void TFrm_main::Tmr1Timer()
     if (!Tmr1->isActive())
         return;
 
+    const auto note = qScopeGuard([this] { noteState(); });
     try {
         if (MediaPlayer->Mode() == TPlayerMode::pmStopped) {
             if (Loop->isChecked()) {
                 MediaPlayer->SetPosition(0);
                 MediaPlayer->Play();
+                Q_EMIT positionJumped();
             } else {
                 MediaPlayer->Close();
                 ListMove(+1);
                 // Off before Play: a box Play shows must not see further
                 // advances.
-                Tmr1->stop();
+                stopTick();
                 Btn_PlayClick();
             }
             return;
@@ -185,7 +190,7 @@ void TFrm_main::Tmr1Timer()
 
         int row = SelectedRow();
         if (row < 0) {
-            SelectRowWithoutScrolling(*this, CurrentIndex);
+            selectRowWithoutScrolling(CurrentIndex);
             row = SelectedRow();
         }
 
@@ -206,10 +211,10 @@ void TFrm_main::Tmr1Timer()
             Frm_ctrl->ShowPosition(position, length);
 
         // Paused, the displays now show all there is until something changes.
-        if (MediaPlayer->Mode() == TPlayerMode::pmPaused) {
-            Tmr1->sleep();
-            m_tickJustSlept = true;
-        }
+        if (MediaPlayer->Mode() == TPlayerMode::pmPaused)
+            sleepTick(SleepMs);
+        else if (!positionOnScreen())
+            sleepTick(DozeMs);
     } catch (...) {
         // One report at a time for a failure that recurs on every tick.
         if (m_tickBoxOpen)
@@ -222,18 +227,187 @@ void TFrm_main::Tmr1Timer()
 
 void TFrm_main::VMusicListDblClick()
 {
-    if (Btn_Play->isEnabled())
-        Btn_PlayClick();
+    runIfEnabled(Btn_Play, &TFrm_main::Btn_PlayClick);
 }
 
+// The check mark has toggled itself; the choice takes effect at the next
+// move or the next end of a song.
 void TFrm_main::RandomMode1Click()
 {
-    RandomMode1->setChecked(!RandomMode1->isChecked());
+    Q_EMIT optionsChanged();
 }
 
 void TFrm_main::LoopClick()
 {
-    Loop->setChecked(!Loop->isChecked());
+    Q_EMIT optionsChanged();
+}
+
+// Qt's views scroll to a new current row; the playlist view must not move
+// under the user when the player picks a row.
+void TFrm_main::selectRowWithoutScrolling(int row)
+{
+    const bool autoScroll = VMusicList->hasAutoScroll();
+    VMusicList->setAutoScroll(false);
+    SelectRowAsCurrent(row);
+    VMusicList->setAutoScroll(autoScroll);
+}
+
+void TFrm_main::runIfEnabled(QPushButton *button, void (TFrm_main::*handler)())
+{
+    if (button->isEnabled())
+        (this->*handler)();
+}
+
+void TFrm_main::startTick()
+{
+    m_tickAsleep = false;
+    Tmr1->start(TickMs);
+}
+
+void TFrm_main::stopTick()
+{
+    m_tickAsleep = false;
+    Tmr1->stop();
+}
+
+void TFrm_main::sleepTick(int ms)
+{
+    if (!Tmr1->isActive())
+        return;
+    m_tickAsleep = true;
+    Tmr1->start(ms);
+}
+
+bool TFrm_main::positionOnScreen() const
+{
+    return showposition1->isChecked() || (Frm_ctrl && Frm_ctrl->isVisible() && !Frm_ctrl->isMinimized());
+}
+
+void TFrm_main::wakeTick()
+{
+    if (m_tickAsleep && Tmr1->isActive())
+        startTick();
+}
+
+PlayerState TFrm_main::state() const
+{
+    if (!Btn_Stop->isEnabled())
+        return PlayerState::Idle;
+    if (Tmr1->isActive())
+        return Btn_pause->isEnabled() ? PlayerState::Playing : PlayerState::Paused;
+    // The timer off with "S&top" on: the automatic advance could not start
+    // the next song, or auto play waits for the controller to start the timer.
+    if (!MediaPlayer->IsOpen())
+        return PlayerState::Halted;
+    return Btn_pause->isEnabled() ? PlayerState::Playing : PlayerState::Paused;
+}
+
+void TFrm_main::noteState()
+{
+    const PlayerState now = state();
+    const QByteArray song = currentSong();
+    if (now != m_state) {
+        m_state = now;
+        Q_EMIT stateChanged(now);
+    }
+    if (song != m_currentSong || (!song.isEmpty() && CurrentIndex != m_currentIndex)) {
+        m_currentSong = song;
+        m_currentIndex = CurrentIndex;
+        Q_EMIT currentSongChanged();
+    }
+}
+
+bool TFrm_main::songOpen() const
+{
+    return state() != PlayerState::Idle && MediaPlayer->IsOpen();
+}
+
+int TFrm_main::position() const
+{
+    return MediaPlayer->Position();
+}
+
+int TFrm_main::length() const
+{
+    return MediaPlayer->Length();
+}
+
+QByteArray TFrm_main::currentSong() const
+{
+    return state() == PlayerState::Idle ? QByteArray() : CurrentSongPath;
+}
+
+void TFrm_main::play()
+{
+    Btn_PlayClick();
+}
+
+void TFrm_main::pause()
+{
+    runIfEnabled(Btn_pause, &TFrm_main::Btn_pauseClick);
+}
+
+void TFrm_main::stop()
+{
+    runIfEnabled(Btn_Stop, &TFrm_main::Btn_StopClick);
+}
+
+void TFrm_main::next()
+{
+    Btn_NextClick();
+}
+
+void TFrm_main::back()
+{
+    Btn_BackClick();
+}
+
+void TFrm_main::seek(int ms)
+{
+    if (!songOpen())
+        return;
+    MediaPlayer->SetPosition(ms);
+    Q_EMIT positionJumped();
+}
+
+void TFrm_main::playRow(int row)
+{
+    // What the view and its handlers do for a double click: the press
+    // selects and focuses the row (and, while a song is loaded, switches to
+    // it), then the double click plays.
+    SelectRowAsCurrent(row);
+    VMusicList->scrollTo(VMusicList->currentIndex());
+    VMusicList->setFocus();
+    VMusicListMouseDown();
+    VMusicListDblClick();
+}
+
+bool TFrm_main::repeat() const
+{
+    return Loop->isChecked();
+}
+
+void TFrm_main::setRepeat(bool on)
+{
+    if (Loop->isChecked() != on)
+        Loop->trigger();
+}
+
+bool TFrm_main::shuffle() const
+{
+    return RandomMode1->isChecked();
+}
+
+void TFrm_main::setShuffle(bool on)
+{
+    if (RandomMode1->isChecked() != on)
+        RandomMode1->trigger();
+}
+
+void TFrm_main::startPolling()
+{
+    const auto note = qScopeGuard([this] { noteState(); });
+    startTick();
 }
 
 void TFrm_main::wirePlaybackHandlers()

@@ -3,6 +3,7 @@
 // beside it, and the user is told why. Each case gets a small tmpfs of its
 // own; mounting one needs root, as CI runs the tests.
 #include "core/qvtfile.h"
+#include "support/windowparts.h"
 #include "core/settingsstore.h"
 #include "gui/mainwindow/tfrm_main.h"
 #include "gui/startup.h"
@@ -97,17 +98,17 @@ TEST(FullDisk, NoFailingWriteShortensAPlaylistOrTheSettings)
             ProgramFolder = disk.path + '/';
             w.main->OpenDialog = w.main->SaveDialog = [&](const QByteArray &) { return list; };
             if (write == Write::Save)
-                w.main->Open1->trigger();
+                Part<QAction>(*w.main, "Open1")->trigger();
             Playlist.Items = songs(200); // more than the one free page holds
-            w.main->N6->setChecked(write == Write::Close);
-            w.main->SaveAs1->setEnabled(true);
+            Part<QAction>(*w.main, "N6")->setChecked(write == Write::Close);
+            Part<QAction>(*w.main, "SaveAs1")->setEnabled(true);
             w.main->show();
 
             disk.fill(freePages);
             if (write == Write::Save)
-                w.main->Save1->trigger();
+                Part<QAction>(*w.main, "Save1")->trigger();
             else if (write == Write::SaveAs)
-                w.main->SaveAs1->trigger();
+                Part<QAction>(*w.main, "SaveAs1")->trigger();
             else
                 w.main->close();
 

@@ -1,4 +1,5 @@
 #include "gui/startup.h"
+#include "support/windowparts.h"
 #include "gui/mainwindow/tfrm_main.h"
 #include "gui/widgets/browsericons.h"
 #include "support/folderfixture.h"
@@ -163,16 +164,16 @@ TEST(FilePaneOfTheMainWindow, TheListsAreLinkedAtCreationAndTheirFailuresShown)
     AppWindows windows = CreateAppWindows(std::make_unique<FakeSequencer>(&shared));
     TFrm_main &w = *windows.main;
     const QByteArray start = CurrentFolder();
-    EXPECT_EQ(w.DirListBox->Directory(), start);
-    EXPECT_EQ(w.FileListBox->Directory(), start);
-    EXPECT_EQ(w.DrvBox->Drive(), VolumeRootOf(start, w.DrvBox->MountPoints()));
+    EXPECT_EQ(Part<FolderList>(w, "DirListBox")->Directory(), start);
+    EXPECT_EQ(Part<FileList>(w, "FileListBox")->Directory(), start);
+    EXPECT_EQ(Part<DriveList>(w, "DrvBox")->Drive(), VolumeRootOf(start, Part<DriveList>(w, "DrvBox")->MountPoints()));
 
-    ASSERT_TRUE(w.DirListBox->setDirectory(dir.at("songs")));
-    EXPECT_EQ(w.FileListBox->Directory(), dir.at("songs"));
-    ASSERT_EQ(w.FileListBox->count(), 1);
-    EXPECT_EQ(w.DrvBox->Drive(), VolumeRootOf(dir.at("songs"), w.DrvBox->MountPoints()));
+    ASSERT_TRUE(Part<FolderList>(w, "DirListBox")->setDirectory(dir.at("songs")));
+    EXPECT_EQ(Part<FileList>(w, "FileListBox")->Directory(), dir.at("songs"));
+    ASSERT_EQ(Part<FileList>(w, "FileListBox")->count(), 1);
+    EXPECT_EQ(Part<DriveList>(w, "DrvBox")->Drive(), VolumeRootOf(dir.at("songs"), Part<DriveList>(w, "DrvBox")->MountPoints()));
 
-    EXPECT_FALSE(w.DirListBox->setDirectory(dir.at("gone")));
+    EXPECT_FALSE(Part<FolderList>(w, "DirListBox")->setDirectory(dir.at("gone")));
     ASSERT_EQ(messages.boxes.size(), 1);
     EXPECT_EQ(messages.boxes[0].caption, QStringLiteral("error"));
     EXPECT_TRUE(messages.boxes[0].text.contains(QString::fromUtf8(dir.at("gone"))));

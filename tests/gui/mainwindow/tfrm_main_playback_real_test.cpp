@@ -1,6 +1,7 @@
 // The engine and the controller over the real FluidSynth sequencer and the
 // General MIDI SoundFont, rendering into memory on a clock the test advances.
 #include "gui/messages.h"
+#include "support/windowparts.h"
 #include "gui/startup.h"
 #include "gui/mainwindow/tfrm_main.h"
 #include "device/fluidsequencer.h"
@@ -76,7 +77,7 @@ TEST_F(RealPlayback, ThreeSongsPlayThroughInOrderAndWrapToTheFirst)
 {
     setPlaylist({"jazzsoft__test-track-length.mid", "jazzsoft__test-c-major-scale.mid",
                  "jazzsoft__test-2-tracks-type-0.mid"});
-    m->Btn_Play->click();
+    Part<QPushButton>(*m, "Btn_Play")->click();
     ASSERT_TRUE(messages.boxes.isEmpty()) << messages.texts().join(u'\n').toStdString();
 
     struct Played {
@@ -109,14 +110,14 @@ TEST_F(RealPlayback, ThreeSongsPlayThroughInOrderAndWrapToTheFirst)
     }
     EXPECT_EQ(played[3].row, 0);
     EXPECT_EQ(m->SelectedRow(), 0);
-    EXPECT_TRUE(m->Tmr1->isActive());
+    EXPECT_TRUE(Part<QTimer>(*m, "Tmr1")->isActive());
     EXPECT_TRUE(messages.boxes.isEmpty());
 }
 
 TEST_F(RealPlayback, ChangeToTheMiddleContinuesFromThere)
 {
     setPlaylist({"jazzsoft__test-c-major-scale.mid"});
-    m->Btn_Play->click();
+    Part<QPushButton>(*m, "Btn_Play")->click();
     ASSERT_TRUE(messages.boxes.isEmpty()) << messages.texts().join(u'\n').toStdString();
     const int length = m->MediaPlayer->Length();
     ASSERT_EQ(c->Scr_change->maximum(), length);
@@ -143,11 +144,11 @@ TEST_F(RealPlayback, ChangeToTheMiddleContinuesFromThere)
 TEST_F(RealPlayback, AFileThatIsNotASongGivesErrorB1)
 {
     setPlaylist({"jazzsoft__test-not-a-midi-file.mid"});
-    m->Btn_Play->click();
+    Part<QPushButton>(*m, "Btn_Play")->click();
     EXPECT_EQ(messages.texts(), QStringList({QStringLiteral("Error(b-1)")}));
     EXPECT_EQ(m->Title(), QStringLiteral("Quavette - jazzsoft__test-not-a-midi-file.mid"));
-    EXPECT_FALSE(m->Tmr1->isActive());
-    EXPECT_FALSE(m->Btn_Stop->isEnabled());
+    EXPECT_FALSE(Part<QTimer>(*m, "Tmr1")->isActive());
+    EXPECT_FALSE(Part<QPushButton>(*m, "Btn_Stop")->isEnabled());
 }
 
 } // namespace

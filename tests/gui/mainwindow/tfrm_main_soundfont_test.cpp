@@ -2,6 +2,7 @@
 // Option > "Sound&Font...", the stored choice and drops. The end-to-end
 // suite chooses one in the real dialog and reads the about box.
 #include "support/playbackfixture.h"
+#include "support/windowparts.h"
 
 #include "core/fileurl.h"
 #include "gui/widgets/playlistview.h"
@@ -30,7 +31,7 @@ protected:
             dialogStartedAt = initial;
             return path;
         };
-        m->SoundFont1->trigger();
+        Part<QAction>(*m, "SoundFont1")->trigger();
         QCoreApplication::processEvents(); // the answer of the loading thread
     }
     // Lets `paths` go on `target`; true when it took them.
@@ -101,9 +102,9 @@ TEST_F(SoundFontWindow, ASoundFontDroppedAnywhereOnTheWindowIsChosen)
 {
     start();
     const QByteArray font = song("dropped.sf2"), other = song("other.SF3"), tune = song("tune.mid");
-    EXPECT_FALSE(drop(m->Btn_Play, {tune})) << "songs are taken only on the playlist";
-    EXPECT_TRUE(drop(m->Btn_Play, {tune, font}));
-    EXPECT_TRUE(drop(m->VMusicList->viewport(), {other, tune}));
+    EXPECT_FALSE(drop(Part<QPushButton>(*m, "Btn_Play"), {tune})) << "songs are taken only on the playlist";
+    EXPECT_TRUE(drop(Part<QPushButton>(*m, "Btn_Play"), {tune, font}));
+    EXPECT_TRUE(drop(Part<PlaylistView>(*m, "VMusicList")->viewport(), {other, tune}));
     EXPECT_EQ(soundFontCalls(), (QStringList{QStringLiteral("soundfont:") + QString::fromUtf8(font),
                                              QStringLiteral("soundfont:") + QString::fromUtf8(other)}));
     ASSERT_EQ(Playlist.Items.size(), 1);

@@ -2,6 +2,7 @@
 // seek label, its creation from the settings and the auto-play start, its
 // closing, and the painted marker.
 #include "support/playbackfixture.h"
+#include "support/windowparts.h"
 
 #include "core/settingsstore.h"
 #include "core/qvtfile.h"
@@ -38,7 +39,7 @@ protected:
     void halt()
     {
         start({song("a.mid"), song("gone.mid", false), song("b.mid")});
-        m->Btn_Play->click();
+        Part<QPushButton>(*m, "Btn_Play")->click();
         endSongAndTick();
         ASSERT_EQ(state(), "Halted");
         messages.clear();
@@ -154,7 +155,7 @@ TEST_F(Controller, ForwardedButtonsFollowTheMainWindowsFlags)
 TEST_F(Controller, DraggingTheSeekBarOnlyRewritesItsLabel)
 {
     start(songs(1));
-    m->Btn_Play->click();
+    Part<QPushButton>(*m, "Btn_Play")->click();
     FakeSequencer::advance(&device, 100);
     const auto from = device.calls.size();
     c->Scr_change->setValue(5000);
@@ -180,10 +181,10 @@ TEST_F(Controller, ChangeContinuesFromTheChosenPlace)
     for (const Case &k : cases) {
         SCOPED_TRACE(k.what);
         start(songs(1));
-        m->Btn_Play->click();
+        Part<QPushButton>(*m, "Btn_Play")->click();
         FakeSequencer::advance(&device, 4000);
         if (k.paused)
-            m->Btn_pause->click();
+            Part<QPushButton>(*m, "Btn_pause")->click();
         c->Scr_change->setValue(k.target);
         const auto from = device.calls.size();
         c->Btn_Change->click();
@@ -211,7 +212,7 @@ TEST_F(Controller, ChangeWhileHaltedLeavesTheClosedDeviceAloneAndPlays)
 TEST_F(Controller, TheNextTickPutsADraggedPositionBarBack)
 {
     start(songs(1));
-    m->Btn_Play->click();
+    Part<QPushButton>(*m, "Btn_Play")->click();
     FakeSequencer::advance(&device, 2000);
     c->Scr_Time->setValue(9000);
     m->Tmr1Timer();
@@ -252,9 +253,9 @@ TEST_F(Controller, StopClearsTheSeekLabelOnlyWhenTheSeekBarDrops)
     for (const int target : {0, 3000}) {
         SCOPED_TRACE(target);
         start(songs(1));
-        m->Btn_Play->click();
+        Part<QPushButton>(*m, "Btn_Play")->click();
         c->Scr_change->setValue(target);
-        m->Btn_Stop->click();
+        Part<QPushButton>(*m, "Btn_Stop")->click();
         EXPECT_EQ(c->Lbl_ToTime->text(), target == 0 ? QStringLiteral("0/10000") : QStringLiteral("0/0"));
         EXPECT_EQ(c->Scr_change->maximum(), 0);
     }
@@ -271,28 +272,28 @@ TEST_F(Controller, ThePositionBarsMaximumIsSetBeforeTheSeekBars)
         QObject::connect(bar, &QScrollBar::rangeChanged, &context, [&order, bar](int, int max) {
             order << bar->objectName() + QLatin1Char(' ') + QString::number(max);
         });
-    m->Btn_Play->click();
+    Part<QPushButton>(*m, "Btn_Play")->click();
     EXPECT_EQ(order, QStringList({QStringLiteral("Scr_Time 4321"), QStringLiteral("Scr_change 4321")}));
     order.clear();
-    m->Btn_Stop->click();
+    Part<QPushButton>(*m, "Btn_Stop")->click();
     EXPECT_EQ(order, QStringList({QStringLiteral("Scr_Time 0"), QStringLiteral("Scr_change 0")}));
 }
 
 TEST_F(Controller, ShowControllerCommandShowsHidesAndSizesThePositionBar)
 {
     start(songs(1));
-    m->Showcontroller1->trigger();
+    Part<QAction>(*m, "Showcontroller1")->trigger();
     EXPECT_TRUE(c->isVisible());
-    EXPECT_TRUE(m->Showcontroller1->isChecked());
+    EXPECT_TRUE(Part<QAction>(*m, "Showcontroller1")->isChecked());
     EXPECT_EQ(c->Scr_Time->maximum(), 0);
-    m->Showcontroller1->trigger();
+    Part<QAction>(*m, "Showcontroller1")->trigger();
     EXPECT_FALSE(c->isVisible());
-    EXPECT_FALSE(m->Showcontroller1->isChecked());
+    EXPECT_FALSE(Part<QAction>(*m, "Showcontroller1")->isChecked());
 
     device.defaultLength = 4321;
-    m->Btn_Play->click();
+    Part<QPushButton>(*m, "Btn_Play")->click();
     c->Scr_Time->setMaximum(0);
-    m->Showcontroller1->trigger();
+    Part<QAction>(*m, "Showcontroller1")->trigger();
     EXPECT_EQ(c->Scr_Time->maximum(), 4321);
 }
 
@@ -303,13 +304,13 @@ TEST_F(Controller, PlaceAndVisibilityAreRestoredAndTheCloseBoxIsRemembered)
     store(QStringLiteral("Position"), QStringLiteral("CtrlLeft"), 333);
     start();
     EXPECT_TRUE(c->isVisible());
-    EXPECT_TRUE(m->Showcontroller1->isChecked());
+    EXPECT_TRUE(Part<QAction>(*m, "Showcontroller1")->isChecked());
     QApplication::processEvents(); // the shown window's place comes back from the window system
     EXPECT_EQ(c->pos(), QPoint(333, 222));
 
     c->close();
     EXPECT_FALSE(c->isVisible());
-    EXPECT_FALSE(m->Showcontroller1->isChecked());
+    EXPECT_FALSE(Part<QAction>(*m, "Showcontroller1")->isChecked());
     EXPECT_TRUE(messages.boxes.isEmpty());
 
     c->move(40, 50);
@@ -354,7 +355,7 @@ TEST_F(AutoPlay, TheTimerStartsOnlyWithTheController)
     w.main = std::make_unique<TFrm_main>(std::make_unique<FakeSequencer>(&device));
     w.main->FormCreate();
     EXPECT_EQ(device.calls, QStringList({QStringLiteral("open:") + QString::fromUtf8(paths[0]), QStringLiteral("play")}));
-    EXPECT_FALSE(w.main->Tmr1->isActive());
+    EXPECT_FALSE(Part<QTimer>(*w.main, "Tmr1")->isActive());
 
     w.ctrl = std::make_unique<TFrm_ctrl>();
     QStringList order;
@@ -395,11 +396,11 @@ TEST_F(AutoPlay, AMissingFirstFileEndsInErrorC1WithoutTimerOrJapaneseCaptions)
     prepare({gone, song("b.mid")}, false);
     start();
     const QString path = QString::fromUtf8(gone);
-    const QString missing = m->English1->isChecked() ? QStringLiteral("Bad file name : ") + path
+    const QString missing = Part<QAction>(*m, "English1")->isChecked() ? QStringLiteral("Bad file name : ") + path
                                                      : path + QStringLiteral("が見つかりません");
     EXPECT_EQ(messages.texts(), QStringList({missing, QStringLiteral("Error(c-1)")}));
     EXPECT_EQ(messages.boxes.last().caption, QStringLiteral("error"));
-    EXPECT_FALSE(m->Tmr1->isActive());
+    EXPECT_FALSE(Part<QTimer>(*m, "Tmr1")->isActive());
     EXPECT_EQ(c->Scr_Time->maximum(), 0);
     const std::pair<QPushButton *, const char *> captions[] = {
         {c->Btn_Play, "&Play"},       {c->Btn_pause, "Paus&e"}, {c->Btn_Stop, "&Stop"},

@@ -1,6 +1,7 @@
 // The editing commands on a real main window, with a fake sequencer behind
 // playback and real song files in a temporary folder.
 #include "gui/messages.h"
+#include "support/windowparts.h"
 #include "gui/startup.h"
 #include "gui/mainwindow/tfrm_main.h"
 #include "support/folderfixture.h"
@@ -44,14 +45,14 @@ protected:
     {
         for (const QByteArray &name : names)
             dir.file(name);
-        ASSERT_TRUE(w->FileListBox->setDirectory(dir.path()));
-        ASSERT_EQ(w->FileListBox->count(), names.size());
+        ASSERT_TRUE(Part<FileList>(*w, "FileListBox")->setDirectory(dir.path()));
+        ASSERT_EQ(Part<FileList>(*w, "FileListBox")->count(), names.size());
     }
     void selectFiles(const QList<int> &rows)
     {
-        w->FileListBox->clearSelection();
+        Part<FileList>(*w, "FileListBox")->clearSelection();
         for (int row : rows)
-            w->FileListBox->item(row)->setSelected(true);
+            Part<FileList>(*w, "FileListBox")->item(row)->setSelected(true);
     }
     QByteArray song(const QByteArray &name) const { return dir.at(name); }
 
@@ -61,7 +62,7 @@ protected:
         QList<TQVTItem> items;
         for (int i = 0; i < count; ++i)
             items.append({"/m/" + QByteArray::number(i) + ".mid"});
-        w->Model->append(items);
+        Part<PlaylistModel>(*w, "Model")->append(items);
     }
     Paths paths() const
     {
@@ -70,8 +71,8 @@ protected:
             out << item.Path;
         return out;
     }
-    QString cell(int row, int column) const { return w->Model->index(row, column).data().toString(); }
-    int focusedRow() const { return w->VMusicList->currentIndex().row(); }
+    QString cell(int row, int column) const { return Part<PlaylistModel>(*w, "Model")->index(row, column).data().toString(); }
+    int focusedRow() const { return Part<PlaylistView>(*w, "VMusicList")->currentIndex().row(); }
 
     void showActive()
     {
@@ -81,7 +82,7 @@ protected:
     }
     QPoint rowCenter(int row) const
     {
-        return w->VMusicList->visualRect(w->Model->index(row, 0)).center();
+        return Part<PlaylistView>(*w, "VMusicList")->visualRect(Part<PlaylistModel>(*w, "Model")->index(row, 0)).center();
     }
     // Songs that exist, added through the file list, playing from `row`.
     void playFrom(int row)
@@ -91,7 +92,7 @@ protected:
         w->Btn_addClick();
         w->SelectRowAsCurrent(row);
         w->Btn_PlayClick();
-        ASSERT_TRUE(w->Tmr1->isActive());
+        ASSERT_TRUE(Part<QTimer>(*w, "Tmr1")->isActive());
         ASSERT_EQ(CurrentSongPath, Playlist.Items.at(row).Path);
         shared.calls.clear();
     }
@@ -110,14 +111,14 @@ TEST_F(EditingTest, AddAppendsTheSelectedFilesInListOrderAfterTheEntriesThere)
     w->SelectRowAsCurrent(0);
     listSongs({"a.mid", "b.mid", "c.mid", "d.mid"});
     selectFiles({3, 0, 2});
-    w->Btn_add->click();
+    Part<QPushButton>(*w, "Btn_add")->click();
 
     EXPECT_EQ(paths(), (Paths{"/m/0.mid", song("a.mid"), song("c.mid"), song("d.mid")}));
     ASSERT_EQ(w->RowCount(), 4);
     EXPECT_EQ(cell(2, 0), QStringLiteral("c.mid"));
     EXPECT_EQ(cell(2, 1), QString::fromUtf8(dir.path() + '/'));
     EXPECT_EQ(w->SelectedRow(), 0);
-    EXPECT_TRUE(w->SaveAs1->isEnabled());
+    EXPECT_TRUE(Part<QAction>(*w, "SaveAs1")->isEnabled());
     EXPECT_TRUE(messages.boxes.isEmpty());
 }
 
@@ -126,7 +127,7 @@ TEST_F(EditingTest, AddingAFileTwiceKeepsBothEntries)
     listSongs({"a.mid"});
     selectFiles({0});
     w->Btn_addClick();
-    w->Add1->trigger();
+    Part<QAction>(*w, "Add1")->trigger();
     EXPECT_EQ(paths(), (Paths{song("a.mid"), song("a.mid")}));
 }
 
@@ -172,13 +173,13 @@ TEST_F(EditingTest, AddSkipsTheFilesOfAFolderWhoseNameHasALineBreak)
     dir.folder("new\nsongs");
     dir.file("new\nsongs/a.mid");
     dir.file("new\nsongs/b.mid");
-    ASSERT_TRUE(w->FileListBox->setDirectory(dir.at("new\nsongs")));
+    ASSERT_TRUE(Part<FileList>(*w, "FileListBox")->setDirectory(dir.at("new\nsongs")));
     selectFiles({0, 1});
     w->Btn_addClick();
 
     EXPECT_EQ(paths(), Paths{"/m/0.mid"});
     EXPECT_EQ(w->RowCount(), 1);
-    EXPECT_TRUE(w->SaveAs1->isEnabled());
+    EXPECT_TRUE(Part<QAction>(*w, "SaveAs1")->isEnabled());
     ASSERT_EQ(messages.boxes.size(), 1);
     const QString text = messages.boxes[0].text;
     const QString folder = QString::fromUtf8(dir.path()) + QStringLiteral("/new\u240Asongs/");
@@ -200,29 +201,29 @@ TEST_F(EditingTest, AddKeepsTheBytesOfANameThatIsNotUtf8)
 TEST_F(EditingTest, AddEnablesSaveAsWheneverTheFileListHoldsFiles)
 {
     dir.folder("empty");
-    ASSERT_TRUE(w->FileListBox->setDirectory(dir.at("empty")));
+    ASSERT_TRUE(Part<FileList>(*w, "FileListBox")->setDirectory(dir.at("empty")));
     w->Btn_addClick();
-    EXPECT_FALSE(w->SaveAs1->isEnabled());
+    EXPECT_FALSE(Part<QAction>(*w, "SaveAs1")->isEnabled());
 
     listSongs({"a.mid"});
     w->Btn_addClick();
     EXPECT_TRUE(Playlist.Items.isEmpty());
-    EXPECT_TRUE(w->SaveAs1->isEnabled());
+    EXPECT_TRUE(Part<QAction>(*w, "SaveAs1")->isEnabled());
 }
 
 TEST_F(EditingTest, DoubleClickInTheFileListAddsTheFilesSelectedAtThatMoment)
 {
     listSongs({"a.mid", "b.mid", "c.mid"});
     showActive();
-    QWidget *viewport = w->FileListBox->viewport();
-    const QPoint third = w->FileListBox->visualItemRect(w->FileListBox->item(2)).center();
+    QWidget *viewport = Part<FileList>(*w, "FileListBox")->viewport();
+    const QPoint third = Part<FileList>(*w, "FileListBox")->visualItemRect(Part<FileList>(*w, "FileListBox")->item(2)).center();
     selectFiles({0, 1});
     QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, third);
     QTest::mouseDClick(viewport, Qt::LeftButton, Qt::ControlModifier, third);
     EXPECT_EQ(paths(), (Paths{song("a.mid"), song("b.mid"), song("c.mid")}));
 
     // A plain click first makes the clicked file the only one selected.
-    const QPoint first = w->FileListBox->visualItemRect(w->FileListBox->item(0)).center();
+    const QPoint first = Part<FileList>(*w, "FileListBox")->visualItemRect(Part<FileList>(*w, "FileListBox")->item(0)).center();
     QTest::mouseClick(viewport, Qt::LeftButton, {}, first);
     QTest::mouseDClick(viewport, Qt::LeftButton, {}, first);
     EXPECT_EQ(paths(), (Paths{song("a.mid"), song("b.mid"), song("c.mid"), song("a.mid")}));
@@ -233,12 +234,12 @@ TEST_F(EditingTest, DeleteOfTheLastRowSelectsTheNewLastRow)
     showActive();
     fill(5);
     w->SelectRowAsCurrent(4);
-    w->FileListBox->setFocus();
+    Part<FileList>(*w, "FileListBox")->setFocus();
     w->Btn_deleteClick();
     EXPECT_EQ(paths(), (Paths{"/m/0.mid", "/m/1.mid", "/m/2.mid", "/m/3.mid"}));
     EXPECT_EQ(w->SelectedRow(), 3);
     EXPECT_EQ(focusedRow(), 3);
-    EXPECT_TRUE(w->VMusicList->hasFocus());
+    EXPECT_TRUE(Part<PlaylistView>(*w, "VMusicList")->hasFocus());
 }
 
 TEST_F(EditingTest, DeleteOfAMiddleRowSelectsTheRowThatMovedIntoItsPlace)
@@ -257,8 +258,8 @@ TEST_F(EditingTest, DeleteOfTheOnlyRowResetsTheTitleAndTheFileItems)
 {
     fill(1);
     CurrentListFile = "/lists/mine.qvt";
-    w->Save1->setEnabled(true);
-    w->SaveAs1->setEnabled(true);
+    Part<QAction>(*w, "Save1")->setEnabled(true);
+    Part<QAction>(*w, "SaveAs1")->setEnabled(true);
     w->SetTitle(QStringLiteral("Quavette - /lists/mine.qvt"));
     SetApplicationTitle(QStringLiteral("Quavette - /lists/mine.qvt"));
     w->SelectRowAsCurrent(0);
@@ -266,8 +267,8 @@ TEST_F(EditingTest, DeleteOfTheOnlyRowResetsTheTitleAndTheFileItems)
 
     EXPECT_TRUE(Playlist.Items.isEmpty());
     EXPECT_EQ(w->RowCount(), 0);
-    EXPECT_FALSE(w->Save1->isEnabled());
-    EXPECT_FALSE(w->SaveAs1->isEnabled());
+    EXPECT_FALSE(Part<QAction>(*w, "Save1")->isEnabled());
+    EXPECT_FALSE(Part<QAction>(*w, "SaveAs1")->isEnabled());
     EXPECT_EQ(w->Title(), QStringLiteral("Quavette"));
     EXPECT_EQ(ApplicationTitle(), QStringLiteral("Quavette"));
     EXPECT_EQ(CurrentListFile, "/lists/mine.qvt");
@@ -287,15 +288,15 @@ TEST_F(EditingTest, ClearEmptiesTheListAndForgetsTheListFile)
     fill(3);
     w->SelectRowAsCurrent(1);
     CurrentListFile = "/lists/mine.qvt";
-    w->Save1->setEnabled(true);
-    w->SaveAs1->setEnabled(true);
+    Part<QAction>(*w, "Save1")->setEnabled(true);
+    Part<QAction>(*w, "SaveAs1")->setEnabled(true);
     w->SetTitle(QStringLiteral("Quavette - /lists/mine.qvt"));
-    w->Btn_clear->click();
+    Part<QPushButton>(*w, "Btn_clear")->click();
     EXPECT_TRUE(Playlist.Items.isEmpty());
     EXPECT_EQ(w->RowCount(), 0);
     EXPECT_TRUE(CurrentListFile.isEmpty());
-    EXPECT_FALSE(w->Save1->isEnabled());
-    EXPECT_FALSE(w->SaveAs1->isEnabled());
+    EXPECT_FALSE(Part<QAction>(*w, "Save1")->isEnabled());
+    EXPECT_FALSE(Part<QAction>(*w, "SaveAs1")->isEnabled());
     EXPECT_EQ(w->Title(), QStringLiteral("Quavette"));
     EXPECT_EQ(ApplicationTitle(), QStringLiteral("Quavette"));
 }
@@ -314,7 +315,7 @@ TEST_F(EditingTest, UpOnTheFirstRowAndDownOnTheLastDoNothing)
     w->Btn_UpClick();
     w->Btn_DownClick();
     EXPECT_EQ(paths(), before);
-    EXPECT_FALSE(w->SaveAs1->isEnabled());
+    EXPECT_FALSE(Part<QAction>(*w, "SaveAs1")->isEnabled());
 }
 
 TEST_F(EditingTest, UpAndDownMoveTheEntryAndKeepItSelectedAndFocused)
@@ -322,17 +323,17 @@ TEST_F(EditingTest, UpAndDownMoveTheEntryAndKeepItSelectedAndFocused)
     showActive();
     fill(5);
     w->SelectRowAsCurrent(3);
-    w->Btn_Up->click();
+    Part<QPushButton>(*w, "Btn_Up")->click();
     EXPECT_EQ(paths(), (Paths{"/m/0.mid", "/m/1.mid", "/m/3.mid", "/m/2.mid", "/m/4.mid"}));
     EXPECT_EQ(cell(2, 0), QStringLiteral("3.mid"));
     EXPECT_EQ(cell(3, 0), QStringLiteral("2.mid"));
     EXPECT_EQ(w->SelectedRow(), 2);
     EXPECT_EQ(focusedRow(), 2);
-    EXPECT_TRUE(w->VMusicList->hasFocus());
-    EXPECT_TRUE(w->SaveAs1->isEnabled());
+    EXPECT_TRUE(Part<PlaylistView>(*w, "VMusicList")->hasFocus());
+    EXPECT_TRUE(Part<QAction>(*w, "SaveAs1")->isEnabled());
 
     w->SelectRowAsCurrent(0);
-    w->Btn_Down->click();
+    Part<QPushButton>(*w, "Btn_Down")->click();
     EXPECT_EQ(paths(), (Paths{"/m/1.mid", "/m/0.mid", "/m/3.mid", "/m/2.mid", "/m/4.mid"}));
     EXPECT_EQ(w->SelectedRow(), 1);
     EXPECT_EQ(focusedRow(), 1);
@@ -343,36 +344,36 @@ TEST_F(EditingTest, EditMenuItemsRunOnlyWhileTheirButtonIsEnabled)
     listSongs({"a.mid"});
     selectFiles({0});
     fill(3);
-    for (QPushButton *button : {w->Btn_add, w->Btn_delete, w->Btn_clear, w->Btn_Up, w->Btn_Down})
+    for (QPushButton *button : {Part<QPushButton>(*w, "Btn_add"), Part<QPushButton>(*w, "Btn_delete"), Part<QPushButton>(*w, "Btn_clear"), Part<QPushButton>(*w, "Btn_Up"), Part<QPushButton>(*w, "Btn_Down")})
         button->setEnabled(false);
     w->SelectRowAsCurrent(1);
-    for (QAction *item : {w->Add1, w->Delete1, w->Up1, w->Down1, w->Clear1})
+    for (QAction *item : {Part<QAction>(*w, "Add1"), Part<QAction>(*w, "Delete1"), Part<QAction>(*w, "Up1"), Part<QAction>(*w, "Down1"), Part<QAction>(*w, "Clear1")})
         item->trigger();
     EXPECT_EQ(paths(), (Paths{"/m/0.mid", "/m/1.mid", "/m/2.mid"}));
 
     // The popup items and the double click do not ask the buttons.
-    w->Up->trigger();
+    Part<QAction>(*w, "Up")->trigger();
     EXPECT_EQ(paths(), (Paths{"/m/1.mid", "/m/0.mid", "/m/2.mid"}));
-    w->Down->trigger();
+    Part<QAction>(*w, "Down")->trigger();
     EXPECT_EQ(paths(), (Paths{"/m/0.mid", "/m/1.mid", "/m/2.mid"}));
-    Q_EMIT w->FileListBox->itemDoubleClicked(w->FileListBox->item(0));
+    Q_EMIT Part<FileList>(*w, "FileListBox")->itemDoubleClicked(Part<FileList>(*w, "FileListBox")->item(0));
     EXPECT_EQ(Playlist.Items.size(), 4);
-    w->Clear->trigger();
+    Part<QAction>(*w, "Clear")->trigger();
     EXPECT_TRUE(Playlist.Items.isEmpty());
 
-    for (QPushButton *button : {w->Btn_add, w->Btn_delete, w->Btn_clear, w->Btn_Up, w->Btn_Down})
+    for (QPushButton *button : {Part<QPushButton>(*w, "Btn_add"), Part<QPushButton>(*w, "Btn_delete"), Part<QPushButton>(*w, "Btn_clear"), Part<QPushButton>(*w, "Btn_Up"), Part<QPushButton>(*w, "Btn_Down")})
         button->setEnabled(true);
     fill(3);
     w->SelectRowAsCurrent(1);
-    w->Up1->trigger();
+    Part<QAction>(*w, "Up1")->trigger();
     EXPECT_EQ(paths(), (Paths{"/m/1.mid", "/m/0.mid", "/m/2.mid"}));
-    w->Down1->trigger();
+    Part<QAction>(*w, "Down1")->trigger();
     EXPECT_EQ(paths(), (Paths{"/m/0.mid", "/m/1.mid", "/m/2.mid"}));
-    w->Delete1->trigger();
+    Part<QAction>(*w, "Delete1")->trigger();
     EXPECT_EQ(paths(), (Paths{"/m/0.mid", "/m/2.mid"}));
-    w->Add1->trigger();
+    Part<QAction>(*w, "Add1")->trigger();
     EXPECT_EQ(paths(), (Paths{"/m/0.mid", "/m/2.mid", song("a.mid")}));
-    w->Clear1->trigger();
+    Part<QAction>(*w, "Clear1")->trigger();
     EXPECT_TRUE(Playlist.Items.isEmpty());
 }
 
@@ -381,33 +382,33 @@ TEST_F(EditingTest, TheDelKeyDeletesButNotWhileASongPlays)
     showActive();
     fill(3);
     w->SelectRowAsCurrent(0);
-    QTest::keyClick(w->VMusicList, Qt::Key_Delete);
+    QTest::keyClick(Part<PlaylistView>(*w, "VMusicList"), Qt::Key_Delete);
     ASSERT_EQ(Playlist.Items.size(), 2);
 
-    w->Model->clear();
+    Part<PlaylistModel>(*w, "Model")->clear();
     playFrom(1);
-    EXPECT_FALSE(w->Btn_delete->isEnabled());
-    QTest::keyClick(w->VMusicList, Qt::Key_Delete);
-    w->Delete1->trigger();
-    w->Clear1->trigger();
+    EXPECT_FALSE(Part<QPushButton>(*w, "Btn_delete")->isEnabled());
+    QTest::keyClick(Part<PlaylistView>(*w, "VMusicList"), Qt::Key_Delete);
+    Part<QAction>(*w, "Delete1")->trigger();
+    Part<QAction>(*w, "Clear1")->trigger();
     EXPECT_EQ(Playlist.Items.size(), 4);
-    EXPECT_TRUE(w->Tmr1->isActive());
+    EXPECT_TRUE(Part<QTimer>(*w, "Tmr1")->isActive());
 }
 
 TEST_F(EditingTest, WhilePlayingAClickOnAnotherRowSwitchesButOnThePlayingRowDoesNot)
 {
     showActive();
     playFrom(0);
-    QWidget *viewport = w->VMusicList->viewport();
+    QWidget *viewport = Part<PlaylistView>(*w, "VMusicList")->viewport();
     QTest::mousePress(viewport, Qt::RightButton, {}, rowCenter(2));
     QTest::mouseRelease(viewport, Qt::RightButton, {}, rowCenter(2));
-    w->PopupMenu->hide();
+    Part<QMenu>(*w, "PopupMenu")->hide();
     EXPECT_EQ(w->SelectedRow(), 2);
     EXPECT_EQ(CurrentIndex, 2);
     EXPECT_EQ(CurrentSongPath, song("c.mid"));
     EXPECT_TRUE(shared.calls.contains(QStringLiteral("stop")));
     EXPECT_TRUE(shared.calls.contains(QStringLiteral("open:") + QString::fromUtf8(song("c.mid"))));
-    EXPECT_TRUE(w->Tmr1->isActive());
+    EXPECT_TRUE(Part<QTimer>(*w, "Tmr1")->isActive());
 
     shared.calls.clear();
     QTest::mouseClick(viewport, Qt::LeftButton, {}, rowCenter(2));
@@ -420,10 +421,10 @@ TEST_F(EditingTest, WhilePlayingReleasingAKeyReturnsTheSelectionToThePlayingRow)
 {
     showActive();
     playFrom(1);
-    w->VMusicList->setFocus();
-    QTest::keyPress(w->VMusicList, Qt::Key_Down);
+    Part<PlaylistView>(*w, "VMusicList")->setFocus();
+    QTest::keyPress(Part<PlaylistView>(*w, "VMusicList"), Qt::Key_Down);
     EXPECT_EQ(w->SelectedRow(), 2);
-    QTest::keyRelease(w->VMusicList, Qt::Key_Down);
+    QTest::keyRelease(Part<PlaylistView>(*w, "VMusicList"), Qt::Key_Down);
     EXPECT_EQ(w->SelectedRow(), 1);
     EXPECT_EQ(focusedRow(), 1);
     EXPECT_EQ(CurrentSongPath, song("b.mid"));
@@ -433,11 +434,11 @@ TEST_F(EditingTest, WhilePlayingAnAutoRepeatedKeyReleaseLeavesTheSelectionWhereT
 {
     showActive();
     playFrom(1);
-    w->VMusicList->setFocus();
-    QTest::keyPress(w->VMusicList, Qt::Key_Down);
+    Part<PlaylistView>(*w, "VMusicList")->setFocus();
+    QTest::keyPress(Part<PlaylistView>(*w, "VMusicList"), Qt::Key_Down);
     // X11 sends a release before each repeated press of a held key.
     QKeyEvent repeat(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier, QString(), true);
-    QApplication::sendEvent(w->VMusicList, &repeat);
+    QApplication::sendEvent(Part<PlaylistView>(*w, "VMusicList"), &repeat);
     EXPECT_EQ(w->SelectedRow(), 2);
 }
 
@@ -446,7 +447,7 @@ TEST_F(EditingTest, CtrlClickOnTheSelectedRowLeavesItSelected)
     showActive();
     fill(4);
     w->SelectRowAsCurrent(2);
-    QWidget *viewport = w->VMusicList->viewport();
+    QWidget *viewport = Part<PlaylistView>(*w, "VMusicList")->viewport();
     QTest::mousePress(viewport, Qt::LeftButton, Qt::ControlModifier, rowCenter(2));
     QTest::mouseRelease(viewport, Qt::LeftButton, Qt::ControlModifier, rowCenter(2));
     EXPECT_EQ(w->SelectedRow(), 2);
@@ -464,7 +465,7 @@ TEST_F(EditingTest, RebuildingTheViewLeavesNoRowSelectedOrFocused)
     EXPECT_EQ(cell(1, 0), QStringLiteral("y.mid"));
     EXPECT_EQ(cell(2, 1), QStringLiteral("/n/"));
     EXPECT_EQ(w->SelectedRow(), -1);
-    EXPECT_FALSE(w->VMusicList->currentIndex().isValid());
+    EXPECT_FALSE(Part<PlaylistView>(*w, "VMusicList")->currentIndex().isValid());
     EXPECT_EQ(CurrentIndex, 2);
 }
 
@@ -482,16 +483,16 @@ TEST_F(EditingTest, WhenStoppedKeysAndClicksOnlyMoveTheSelection)
     showActive();
     fill(4);
     w->SelectRowAsCurrent(1);
-    QTest::keyClick(w->VMusicList, Qt::Key_Down);
+    QTest::keyClick(Part<PlaylistView>(*w, "VMusicList"), Qt::Key_Down);
     EXPECT_EQ(w->SelectedRow(), 2);
 
     // A press on empty space leaves the focused row selected.
     w->ClearRowSelection();
-    const QPoint below(5, w->VMusicList->viewport()->height() - 3);
-    ASSERT_FALSE(w->VMusicList->indexAt(below).isValid());
-    QTest::mousePress(w->VMusicList->viewport(), Qt::LeftButton, {}, below);
+    const QPoint below(5, Part<PlaylistView>(*w, "VMusicList")->viewport()->height() - 3);
+    ASSERT_FALSE(Part<PlaylistView>(*w, "VMusicList")->indexAt(below).isValid());
+    QTest::mousePress(Part<PlaylistView>(*w, "VMusicList")->viewport(), Qt::LeftButton, {}, below);
     EXPECT_EQ(w->SelectedRow(), 2);
-    QTest::mouseRelease(w->VMusicList->viewport(), Qt::LeftButton, {}, below);
+    QTest::mouseRelease(Part<PlaylistView>(*w, "VMusicList")->viewport(), Qt::LeftButton, {}, below);
     EXPECT_EQ(w->SelectedRow(), 2);
     EXPECT_TRUE(shared.calls.isEmpty());
     EXPECT_EQ(CurrentIndex, 0);

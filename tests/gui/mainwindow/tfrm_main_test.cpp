@@ -1,6 +1,7 @@
 // The main window as it is made: layout, button row, menus, the start-up
 // flag, closing, the dispatcher and the title.
 #include "gui/messages.h"
+#include "support/windowparts.h"
 #include "core/settingsstore.h"
 #include "gui/startup.h"
 #include "gui/widgets/splitterhandle.h"
@@ -40,9 +41,9 @@ TEST_F(MainWindowTest, FirstRunOpensWithTheDefaultGeometry)
     EXPECT_EQ(m.pos(), QPoint(156, 78));
     EXPECT_EQ(m.size(), QSize(549, 369));
     EXPECT_EQ(m.listWidth(), 329);
-    EXPECT_EQ(m.VMusicList->width(), 329);
-    EXPECT_EQ(m.VMusicList->header()->sectionSize(0), 100);
-    EXPECT_EQ(m.VMusicList->header()->sectionSize(1), 150);
+    EXPECT_EQ(Part<PlaylistView>(m, "VMusicList")->width(), 329);
+    EXPECT_EQ(Part<PlaylistView>(m, "VMusicList")->header()->sectionSize(0), 100);
+    EXPECT_EQ(Part<PlaylistView>(m, "VMusicList")->header()->sectionSize(1), 150);
     EXPECT_FALSE(m.isMaximized());
     EXPECT_EQ(m.Title(), QStringLiteral("Quavette"));
     EXPECT_EQ(m.windowIconText(), QStringLiteral("Quavette"));
@@ -52,11 +53,11 @@ TEST_F(MainWindowTest, FirstRunOpensWithTheDefaultGeometry)
     // Bottom panel, then the view right-aligned with the splitter left of it,
     // then the file pane in the rest.
     m.show();
-    const QRect client = m.ClientArea->rect();
-    EXPECT_EQ(m.Panel_Btns->geometry(), QRect(0, client.height() - 17, client.width(), 17));
-    EXPECT_EQ(m.VMusicList->geometry(), QRect(client.width() - 329, 0, 329, client.height() - 17));
-    EXPECT_EQ(m.Splitter2->geometry(), QRect(client.width() - 332, 0, 3, client.height() - 17));
-    EXPECT_EQ(m.Panel_Files->geometry(), QRect(0, 0, client.width() - 332, client.height() - 17));
+    const QRect client = Part<QWidget>(m, "ClientArea")->rect();
+    EXPECT_EQ(Part<QWidget>(m, "Panel_Btns")->geometry(), QRect(0, client.height() - 17, client.width(), 17));
+    EXPECT_EQ(Part<PlaylistView>(m, "VMusicList")->geometry(), QRect(client.width() - 329, 0, 329, client.height() - 17));
+    EXPECT_EQ(Part<SplitterHandle>(m, "Splitter2")->geometry(), QRect(client.width() - 332, 0, 3, client.height() - 17));
+    EXPECT_EQ(Part<QWidget>(m, "Panel_Files")->geometry(), QRect(0, 0, client.width() - 332, client.height() - 17));
 }
 
 TEST_F(MainWindowTest, ButtonRowHasItsCaptionsPlacesAndFlags)
@@ -76,7 +77,7 @@ TEST_F(MainWindowTest, ButtonRowHasItsCaptionsPlacesAndFlags)
         {"Btn_Up", "&Up", 408, 57, true},       {"Btn_Down", "Do&wn", 472, 57, true},
         {"Btn_Back", "&Back", 544, 57, true},   {"Btn_Next", "&Next", 608, 57, true},
     };
-    const QList<QPushButton *> inOrder = w.main->Panel_Btns->findChildren<QPushButton *>();
+    const QList<QPushButton *> inOrder = Part<QWidget>(*w.main, "Panel_Btns")->findChildren<QPushButton *>();
     ASSERT_EQ(inOrder.size(), 10);
     for (int i = 0; i < 10; ++i) {
         SCOPED_TRACE(rows[i].name);
@@ -86,9 +87,9 @@ TEST_F(MainWindowTest, ButtonRowHasItsCaptionsPlacesAndFlags)
         EXPECT_EQ(b->geometry(), QRect(rows[i].left, 0, rows[i].width, 17));
         EXPECT_EQ(b->isEnabled(), rows[i].enabled);
     }
-    EXPECT_FALSE(w.main->Tmr1->isActive());
-    EXPECT_EQ(w.main->Tmr1->interval(), 16);
-    EXPECT_EQ(w.main->Tmr1->timerType(), Qt::PreciseTimer);
+    EXPECT_FALSE(Part<QTimer>(*w.main, "Tmr1")->isActive());
+    EXPECT_EQ(Part<QTimer>(*w.main, "Tmr1")->interval(), 16);
+    EXPECT_EQ(Part<QTimer>(*w.main, "Tmr1")->timerType(), Qt::PreciseTimer);
 }
 
 TEST_F(MainWindowTest, MenusHaveEveryItemInOrder)
@@ -159,7 +160,7 @@ TEST_F(MainWindowTest, MenusHaveEveryItemInOrder)
             EXPECT_EQ(a->isEnabled(), e.enabled);
         }
     }
-    const QList<QAction *> popup = w.main->PopupMenu->actions();
+    const QList<QAction *> popup = Part<QMenu>(*w.main, "PopupMenu")->actions();
     ASSERT_EQ(popup.size(), 4);
     EXPECT_EQ(popup[0]->text(), QStringLiteral("&Up"));
     EXPECT_EQ(popup[1]->text(), QStringLiteral("Do&wn"));
@@ -191,7 +192,7 @@ TEST_F(MainWindowTest, ExitRunsTheCloseHandler)
     AppWindows w = start();
     w.main->show();
     QSignalSpy closed(w.main.get(), &TFrm_main::closed);
-    w.main->Exit1->trigger();
+    Part<QAction>(*w.main, "Exit1")->trigger();
     EXPECT_EQ(closed.count(), 1);
     EXPECT_FALSE(w.main->isVisible());
     QSettings s(QStringLiteral("Kestrix"), QStringLiteral("Quavette"));
@@ -220,17 +221,17 @@ TEST_F(MainWindowTest, AnExceptionInAHandlerShowsOneErrorBoxAndTheWindowGoesOn)
     EXPECT_EQ(messages.texts(), QStringList{QStringLiteral("Already a sentence.")});
 
     // The window still answers its commands.
-    w.main->Uninstall1->trigger();
-    EXPECT_TRUE(w.main->Uninstall1->isChecked());
+    Part<QAction>(*w.main, "Uninstall1")->trigger();
+    EXPECT_TRUE(Part<QAction>(*w.main, "Uninstall1")->isChecked());
 }
 
 TEST_F(MainWindowTest, UninstallTogglesOnlyItsCheckMark)
 {
     AppWindows w = start();
-    w.main->Uninstall1->trigger();
-    EXPECT_TRUE(w.main->Uninstall1->isChecked());
-    w.main->Uninstall1->trigger();
-    EXPECT_FALSE(w.main->Uninstall1->isChecked());
+    Part<QAction>(*w.main, "Uninstall1")->trigger();
+    EXPECT_TRUE(Part<QAction>(*w.main, "Uninstall1")->isChecked());
+    Part<QAction>(*w.main, "Uninstall1")->trigger();
+    EXPECT_FALSE(Part<QAction>(*w.main, "Uninstall1")->isChecked());
     EXPECT_TRUE(messages.boxes.isEmpty());
 }
 

@@ -1,6 +1,7 @@
 // The playback engine over the fake sequencer: the state machine, the enable
 // and title tables, moving through the list, the tick and its failures.
 #include "support/playbackfixture.h"
+#include "support/windowparts.h"
 
 #include "gui/widgets/playlistview.h"
 
@@ -20,9 +21,9 @@ class PlaybackEngine : public PlaybackFixture
 TEST_F(PlaybackEngine, EmptyPlaylistIgnoresEveryTransportCommand)
 {
     start();
-    m->Btn_Play->click();
-    m->Btn_Next->click();
-    m->Btn_Back->click();
+    Part<QPushButton>(*m, "Btn_Play")->click();
+    Part<QPushButton>(*m, "Btn_Next")->click();
+    Part<QPushButton>(*m, "Btn_Back")->click();
     c->Btn_Play->click();
     m->VMusicListDblClick();
     EXPECT_TRUE(device.calls.isEmpty());
@@ -36,12 +37,12 @@ TEST_F(PlaybackEngine, PlayWithoutSelectionStartsRowZeroAndFillsTheController)
     const auto paths = songs(2);
     start(paths);
     device.defaultLength = 4321;
-    m->Btn_Play->click();
+    Part<QPushButton>(*m, "Btn_Play")->click();
 
     EXPECT_EQ(device.calls, QStringList({QStringLiteral("open:") + QString::fromUtf8(paths[0]), QStringLiteral("play")}));
     EXPECT_EQ(state(), "Playing");
     EXPECT_EQ(m->SelectedRow(), 0);
-    EXPECT_EQ(m->VMusicList->currentIndex().row(), 0);
+    EXPECT_EQ(Part<PlaylistView>(*m, "VMusicList")->currentIndex().row(), 0);
     EXPECT_EQ(CurrentIndex, 0);
     EXPECT_EQ(CurrentSongPath, paths[0]);
     EXPECT_EQ(m->Title(), QStringLiteral("Quavette - s0.mid"));
@@ -62,12 +63,12 @@ TEST_F(PlaybackEngine, EnableTableColumnByColumn)
         bool ctrlPause;
     };
     const Step steps[] = {
-        {"play", [&] { m->Btn_Play->click(); }, "Playing", true},
-        {"pause", [&] { m->Btn_pause->click(); }, "Paused", false},
-        {"stop leaves the controller's pause alone", [&] { m->Btn_Stop->click(); }, "Idle", false},
-        {"play again", [&] { m->Btn_Play->click(); }, "Playing", true},
-        {"play while playing resumes", [&] { m->Btn_Play->click(); }, "Playing", true},
-        {"stop", [&] { m->Btn_Stop->click(); }, "Idle", true},
+        {"play", [&] { Part<QPushButton>(*m, "Btn_Play")->click(); }, "Playing", true},
+        {"pause", [&] { Part<QPushButton>(*m, "Btn_pause")->click(); }, "Paused", false},
+        {"stop leaves the controller's pause alone", [&] { Part<QPushButton>(*m, "Btn_Stop")->click(); }, "Idle", false},
+        {"play again", [&] { Part<QPushButton>(*m, "Btn_Play")->click(); }, "Playing", true},
+        {"play while playing resumes", [&] { Part<QPushButton>(*m, "Btn_Play")->click(); }, "Playing", true},
+        {"stop", [&] { Part<QPushButton>(*m, "Btn_Stop")->click(); }, "Idle", true},
         {"stop while idle", [&] { c->Btn_Stop->click(); }, "Idle", true},
     };
     for (const Step &step : steps) {
@@ -82,15 +83,15 @@ TEST_F(PlaybackEngine, EnableTableColumnByColumn)
 TEST_F(PlaybackEngine, PauseThenPlayContinuesFromThePausePoint)
 {
     start(songs(1));
-    m->Btn_Play->click();
+    Part<QPushButton>(*m, "Btn_Play")->click();
     FakeSequencer::advance(&device, 3000);
-    m->Btn_pause->click();
+    Part<QPushButton>(*m, "Btn_pause")->click();
     m->Tmr1Timer(); // a paused song is not at its end
     EXPECT_EQ(state(), "Paused");
     EXPECT_EQ(c->Lbl_time->text(), QStringLiteral("3000/10000"));
 
     const auto from = device.calls.size();
-    m->Btn_Play->click();
+    Part<QPushButton>(*m, "Btn_Play")->click();
     EXPECT_EQ(callsSince(from), QStringList({QStringLiteral("resume")}));
     EXPECT_EQ(state(), "Playing");
     EXPECT_EQ(device.position, 3000);
@@ -100,7 +101,7 @@ TEST_F(PlaybackEngine, PauseThenPlayContinuesFromThePausePoint)
 TEST_F(PlaybackEngine, TitlesFollowPlayTickAndStop)
 {
     start(songs(2));
-    m->showposition1->setChecked(true);
+    Part<QAction>(*m, "showposition1")->setChecked(true);
     playRow(1);
     FakeSequencer::advance(&device, 1234);
     m->Tmr1Timer();
@@ -110,7 +111,7 @@ TEST_F(PlaybackEngine, TitlesFollowPlayTickAndStop)
     EXPECT_EQ(c->Lbl_time->text(), QStringLiteral("1234/10000"));
 
     const auto from = device.calls.size();
-    m->Btn_Stop->click();
+    Part<QPushButton>(*m, "Btn_Stop")->click();
     EXPECT_EQ(callsSince(from), QStringList({QStringLiteral("stop"), QStringLiteral("close")}));
     EXPECT_EQ(m->Title(), QStringLiteral("Quavette"));
     EXPECT_EQ(m->windowIconText(), QStringLiteral("Quavette"));
@@ -122,8 +123,8 @@ TEST_F(PlaybackEngine, TitlesFollowPlayTickAndStop)
 
     // With a playlist file current, Stop names it.
     CurrentListFile = "/lists/evening.qvt";
-    m->Btn_Play->click();
-    m->Btn_Stop->click();
+    Part<QPushButton>(*m, "Btn_Play")->click();
+    Part<QPushButton>(*m, "Btn_Stop")->click();
     EXPECT_EQ(m->Title(), QStringLiteral("Quavette - /lists/evening.qvt"));
     EXPECT_EQ(m->windowIconText(), m->Title());
 }
@@ -145,16 +146,16 @@ TEST_F(PlaybackEngine, UncheckingShowPositionWhileASongIsLoadedRestoresTheSongTi
     for (const bool paused : {false, true}) {
         SCOPED_TRACE(paused ? "paused" : "playing");
         start(songs(2));
-        m->showposition1->trigger();
+        Part<QAction>(*m, "showposition1")->trigger();
         playRow(1);
         FakeSequencer::advance(&device, 1500);
         if (paused)
-            m->Btn_pause->click();
+            Part<QPushButton>(*m, "Btn_pause")->click();
         m->Tmr1Timer();
         ASSERT_EQ(m->Title(), QStringLiteral("Quavette - 1500/10000 - s1.mid"));
 
-        m->showposition1->trigger();
-        EXPECT_FALSE(m->showposition1->isChecked());
+        Part<QAction>(*m, "showposition1")->trigger();
+        EXPECT_FALSE(Part<QAction>(*m, "showposition1")->isChecked());
         EXPECT_EQ(m->Title(), QStringLiteral("Quavette - s1.mid"));
         EXPECT_EQ(m->windowIconText(), QStringLiteral("s1.mid"));
 
@@ -169,12 +170,12 @@ TEST_F(PlaybackEngine, UncheckingShowPositionWhileASongIsLoadedRestoresTheSongTi
 TEST_F(PlaybackEngine, UncheckingShowPositionWithNoRowSelectedKeepsTheTitle)
 {
     start(songs(2));
-    m->showposition1->trigger();
+    Part<QAction>(*m, "showposition1")->trigger();
     playRow(1);
     FakeSequencer::advance(&device, 800);
     m->Tmr1Timer();
     m->ClearRowSelection();
-    m->showposition1->trigger();
+    Part<QAction>(*m, "showposition1")->trigger();
     EXPECT_EQ(m->Title(), QStringLiteral("Quavette - 800/10000 - s1.mid"));
     m->Tmr1Timer(); // selects the playing row again, and leaves the title
     EXPECT_EQ(m->SelectedRow(), 1);
@@ -188,10 +189,10 @@ TEST_F(PlaybackEngine, MissingFileMessageInEitherLanguageChangesNothingElse)
         SCOPED_TRACE(english ? "English" : "Japanese");
         const QByteArray missing = song("gone.mid", false);
         start({missing});
-        m->English1->setChecked(english);
-        m->Japanese1->setChecked(!english);
+        Part<QAction>(*m, "English1")->setChecked(english);
+        Part<QAction>(*m, "Japanese1")->setChecked(!english);
         messages.clear();
-        m->Btn_Play->click();
+        Part<QPushButton>(*m, "Btn_Play")->click();
         ASSERT_EQ(messages.boxes.size(), 1);
         const QString path = QString::fromUtf8(missing);
         EXPECT_EQ(messages.boxes[0].text, english ? QStringLiteral("Bad file name : ") + path
@@ -209,7 +210,7 @@ TEST_F(PlaybackEngine, MissingFileMessageInEitherLanguageChangesNothingElse)
 TEST_F(PlaybackEngine, AFolderIsNotASongFile)
 {
     start({QFile::encodeName(dir.path())});
-    m->Btn_Play->click();
+    Part<QPushButton>(*m, "Btn_Play")->click();
     EXPECT_EQ(messages.texts(), QStringList({QStringLiteral("Bad file name : ") + dir.path()}));
     EXPECT_TRUE(device.calls.isEmpty());
 }
@@ -243,9 +244,9 @@ TEST_F(PlaybackEngine, NextAndBackWrapAroundAndRestartFromTheBeginning)
         SCOPED_TRACE(testing::Message() << k.from << (k.next ? " next" : " back"));
         start(paths);
         playRow(k.from);
-        m->Btn_pause->click(); // paused or playing, Next and Back start afresh
+        Part<QPushButton>(*m, "Btn_pause")->click(); // paused or playing, Next and Back start afresh
         const auto from = device.calls.size();
-        (k.next ? m->Btn_Next : m->Btn_Back)->click();
+        (k.next ? Part<QPushButton>(*m, "Btn_Next") : Part<QPushButton>(*m, "Btn_Back"))->click();
         EXPECT_EQ(callsSince(from), QStringList({QStringLiteral("stop"), QStringLiteral("close"),
                                                  QStringLiteral("open:") + QString::fromUtf8(paths[k.to]),
                                                  QStringLiteral("play")}));
@@ -259,9 +260,9 @@ TEST_F(PlaybackEngine, OneEntryRestartsOnNextAndAtItsEnd)
 {
     const auto paths = songs(1);
     start(paths);
-    m->Btn_Play->click();
+    Part<QPushButton>(*m, "Btn_Play")->click();
     FakeSequencer::advance(&device, 700);
-    m->Btn_Next->click();
+    Part<QPushButton>(*m, "Btn_Next")->click();
     EXPECT_EQ(device.position, 0);
     endSongAndTick();
     EXPECT_EQ(device.calls.count(QStringLiteral("open:") + QString::fromUtf8(paths[0])), 3);
@@ -272,7 +273,7 @@ TEST_F(PlaybackEngine, EndOfSongAdvancesInOrderAndWrapsToTheFirst)
 {
     const auto paths = songs(3);
     start(paths);
-    m->Btn_Play->click();
+    Part<QPushButton>(*m, "Btn_Play")->click();
     for (const int expected : {1, 2, 0}) {
         const auto from = device.calls.size();
         endSongAndTick();
@@ -291,8 +292,8 @@ TEST_F(PlaybackEngine, EndOfSongIsActedOnBeforeTheNextTick)
 {
     const auto paths = songs(2);
     start(paths);
-    m->Btn_Play->click();
-    m->Tmr1->setInterval(3600 * 1000); // no tick comes in this test
+    Part<QPushButton>(*m, "Btn_Play")->click();
+    Part<QTimer>(*m, "Tmr1")->setInterval(3600 * 1000); // no tick comes in this test
     const auto from = device.calls.size();
     FakeSequencer::finish(&device);
     QCoreApplication::processEvents();
@@ -310,31 +311,53 @@ TEST_F(PlaybackEngine, APausedTickSleepsUntilSomethingChanges)
     start(songs(3));
     playRow(1);
     FakeSequencer::advance(&device, 1000);
-    m->Btn_pause->click();
-    const auto asleep = [&] { return QTest::qWaitFor([&] { return m->Tmr1->asleep(); }, 2000); };
+    Part<QPushButton>(*m, "Btn_pause")->click();
+    const auto asleep = [&] { return QTest::qWaitFor([&] { return TickAsleep(*m); }, 2000); };
     ASSERT_TRUE(asleep());
     EXPECT_EQ(state(), "Paused");
 
-    m->showposition1->trigger();
-    EXPECT_FALSE(m->Tmr1->asleep());
+    Part<QAction>(*m, "showposition1")->trigger();
+    EXPECT_FALSE(TickAsleep(*m));
     ASSERT_TRUE(asleep());
     EXPECT_TRUE(m->Title().contains(QStringLiteral("1000/10000 - s1.mid"))) << m->Title().toStdString();
 
     m->ClearRowSelection();
-    EXPECT_FALSE(m->Tmr1->asleep());
+    EXPECT_FALSE(TickAsleep(*m));
     ASSERT_TRUE(asleep());
     EXPECT_EQ(m->SelectedRow(), 1);
 
-    m->Btn_Play->click();
-    EXPECT_FALSE(m->Tmr1->asleep());
+    Part<QPushButton>(*m, "Btn_Play")->click();
+    EXPECT_FALSE(TickAsleep(*m));
     EXPECT_EQ(state(), "Playing");
+}
+
+// Playing with neither the title nor the controller following the position,
+// the tick dozes; the end of a song is still acted on at once, and showing
+// the controller wakes it.
+TEST_F(PlaybackEngine, APlayingTickDozesWhileNothingShowsThePosition)
+{
+    const auto paths = songs(2);
+    start(paths);
+    playRow(0);
+    const auto dozing = [&] { return QTest::qWaitFor([&] { return TickAsleep(*m); }, 2000); };
+    ASSERT_TRUE(dozing());
+    const auto from = device.calls.size();
+    FakeSequencer::finish(&device);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(callsSince(from).contains(QStringLiteral("open:") + QString::fromUtf8(paths[1])));
+    ASSERT_TRUE(dozing());
+
+    Part<QAction>(*m, "Showcontroller1")->trigger();
+    EXPECT_FALSE(TickAsleep(*m));
+    QTest::qWait(100);
+    EXPECT_FALSE(TickAsleep(*m)) << "the controller shows the position";
 }
 
 TEST_F(PlaybackEngine, RepeatReplaysTheSameSongWithoutMovingTheSelection)
 {
     start(songs(3));
-    m->Loop->trigger();
-    ASSERT_TRUE(m->Loop->isChecked());
+    Part<QAction>(*m, "Loop")->trigger();
+    ASSERT_TRUE(Part<QAction>(*m, "Loop")->isChecked());
     playRow(1);
     const auto from = device.calls.size();
     endSongAndTick();
@@ -348,7 +371,7 @@ TEST_F(PlaybackEngine, DeletedFileReachedAtTheEndHaltsWithOneMessage)
 {
     const QByteArray a = song("a.mid"), gone = song("gone.mid", false), b = song("b.mid");
     start({a, gone, b});
-    m->Btn_Play->click();
+    Part<QPushButton>(*m, "Btn_Play")->click();
     endSongAndTick();
     EXPECT_EQ(messages.texts(), QStringList({QStringLiteral("Bad file name : ") + QString::fromUtf8(gone)}));
     EXPECT_EQ(state(), "Halted");
@@ -358,7 +381,7 @@ TEST_F(PlaybackEngine, DeletedFileReachedAtTheEndHaltsWithOneMessage)
 
     // Pause has no song to pause and says nothing.
     const auto from = device.calls.size();
-    m->Btn_pause->click();
+    Part<QPushButton>(*m, "Btn_pause")->click();
     EXPECT_TRUE(callsSince(from).isEmpty());
     EXPECT_EQ(messages.boxes.size(), 1);
 
@@ -370,10 +393,10 @@ TEST_F(PlaybackEngine, DeletedFileReachedAtTheEndHaltsWithOneMessage)
 TEST_F(PlaybackEngine, StopWhileHaltedReturnsToIdleWithoutABox)
 {
     start({song("a.mid"), song("gone.mid", false)});
-    m->Btn_Play->click();
+    Part<QPushButton>(*m, "Btn_Play")->click();
     endSongAndTick();
     ASSERT_EQ(state(), "Halted");
-    m->Btn_Stop->click();
+    Part<QPushButton>(*m, "Btn_Stop")->click();
     EXPECT_EQ(state(), "Idle");
     EXPECT_EQ(messages.boxes.size(), 1);
     EXPECT_EQ(m->Title(), QStringLiteral("Quavette"));
@@ -382,7 +405,7 @@ TEST_F(PlaybackEngine, StopWhileHaltedReturnsToIdleWithoutABox)
 TEST_F(PlaybackEngine, RandomModeWithOneOrTwoEntries)
 {
     start(songs(1));
-    m->RandomMode1->trigger();
+    Part<QAction>(*m, "RandomMode1")->trigger();
     for (int i = 0; i < 20; ++i) {
         m->ListMove(+1);
         ASSERT_EQ(m->SelectedRow(), 0);
@@ -400,13 +423,13 @@ TEST_F(PlaybackEngine, RandomModeWithOneOrTwoEntries)
 TEST_F(PlaybackEngine, BackInRandomModeIsRandomToo)
 {
     start(songs(6));
-    m->RandomMode1->trigger();
+    Part<QAction>(*m, "RandomMode1")->trigger();
     m->Random.seed(7);
     playRow(3);
     std::set<int> reached;
     for (int i = 0; i < 60; ++i) {
         const int before = m->SelectedRow();
-        m->Btn_Back->click();
+        Part<QPushButton>(*m, "Btn_Back")->click();
         ASSERT_NE(m->SelectedRow(), before);
         reached.insert(m->SelectedRow());
     }
@@ -420,7 +443,7 @@ TEST_F(PlaybackEngine, RandomDrawIsUniformOverTheWholeList)
     for (int i = 0; i < n; ++i)
         paths << "/x/" + QByteArray::number(i);
     start(paths);
-    m->RandomMode1->setChecked(true);
+    Part<QAction>(*m, "RandomMode1")->setChecked(true);
     m->Random.seed(20240607);
     int counts[n] = {};
     for (int i = 0; i < draws; ++i) {
@@ -443,13 +466,13 @@ TEST_F(PlaybackEngine, ListMoveSelectsWithoutScrollingTheView)
     m->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(m));
     m->SelectRowAsCurrent(0);
-    const int top = m->VMusicList->verticalScrollBar()->value();
+    const int top = Part<PlaylistView>(*m, "VMusicList")->verticalScrollBar()->value();
     m->ListMove(-1);
     QCoreApplication::processEvents();
     EXPECT_EQ(m->SelectedRow(), 299);
-    EXPECT_EQ(m->VMusicList->currentIndex().row(), 299);
-    EXPECT_EQ(m->VMusicList->verticalScrollBar()->value(), top);
-    EXPECT_TRUE(m->VMusicList->hasAutoScroll());
+    EXPECT_EQ(Part<PlaylistView>(*m, "VMusicList")->currentIndex().row(), 299);
+    EXPECT_EQ(Part<PlaylistView>(*m, "VMusicList")->verticalScrollBar()->value(), top);
+    EXPECT_TRUE(Part<PlaylistView>(*m, "VMusicList")->hasAutoScroll());
 }
 
 TEST_F(PlaybackEngine, DoubleClickWhileStoppedPlaysTheClickedRow)
@@ -458,8 +481,8 @@ TEST_F(PlaybackEngine, DoubleClickWhileStoppedPlaysTheClickedRow)
     start(paths);
     m->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(m));
-    const QRect row = m->VMusicList->visualRect(m->Model->index(2, 0));
-    QTest::mouseDClick(m->VMusicList->viewport(), Qt::LeftButton, {}, row.center());
+    const QRect row = Part<PlaylistView>(*m, "VMusicList")->visualRect(Part<PlaylistModel>(*m, "Model")->index(2, 0));
+    QTest::mouseDClick(Part<PlaylistView>(*m, "VMusicList")->viewport(), Qt::LeftButton, {}, row.center());
     EXPECT_EQ(device.openPath, paths[2]);
     EXPECT_EQ(state(), "Playing");
 }
@@ -468,7 +491,7 @@ TEST_F(PlaybackEngine, AnyFileNamePlaysByItsBytes)
 {
     const QByteArray shiftJis = song("\x83\x65\x83\x58\x83\x67.mid"); // "テスト" in Shift-JIS
     start({shiftJis});
-    m->Btn_Play->click();
+    Part<QPushButton>(*m, "Btn_Play")->click();
     EXPECT_TRUE(messages.boxes.isEmpty());
     EXPECT_EQ(device.openPath, shiftJis);
     EXPECT_EQ(m->windowIconText(), QStringLiteral("テスト.mid"));
@@ -477,7 +500,7 @@ TEST_F(PlaybackEngine, AnyFileNamePlaysByItsBytes)
 TEST_F(PlaybackEngine, ARecurringTickFailureShowsOneBoxAtATime)
 {
     start(songs(1));
-    m->Btn_Play->click();
+    Part<QPushButton>(*m, "Btn_Play")->click();
     m->MediaPlayer->Close(); // the song is gone behind the timer's back
     int queriesWhileOpen = -1;
     int depth = 0;
@@ -495,7 +518,7 @@ TEST_F(PlaybackEngine, ARecurringTickFailureShowsOneBoxAtATime)
     messages.onShow = nullptr;
     EXPECT_EQ(messages.texts(), QStringList({QStringLiteral("Error (t-1)")}));
     EXPECT_EQ(queriesWhileOpen, 0) << "the timer re-entered its handler while the box was open";
-    EXPECT_TRUE(m->Tmr1->isActive());
+    EXPECT_TRUE(Part<QTimer>(*m, "Tmr1")->isActive());
     m->Tmr1Timer();
     EXPECT_EQ(messages.boxes.size(), 2); // the next failure, once the box is closed, reports again
 }

@@ -2,6 +2,7 @@
 // writes, the maximized state, "&Uninstall", and an unwritable settings
 // folder. Each case runs in its own process with its own configuration.
 #include "gui/messages.h"
+#include "support/windowparts.h"
 #include "core/settingsstore.h"
 #include "gui/startup.h"
 #include "gui/widgets/splitterhandle.h"
@@ -71,9 +72,9 @@ TEST_F(SettingsWindowTest, FirstRunCreatesAnEmptyFileAndUsesDefaults)
     EXPECT_TRUE(QFileInfo(SettingsStore::FilePath()).isFile());
     EXPECT_EQ(readFile(SettingsStore::FilePath()), QByteArray());
     TFrm_main &m = *w.main;
-    for (QAction *option : {m.RandomMode1, m.showposition1, m.N6, m.Autoplay1, m.Showcontroller1, m.Japanese1})
+    for (QAction *option : {Part<QAction>(m, "RandomMode1"), Part<QAction>(m, "showposition1"), Part<QAction>(m, "N6"), Part<QAction>(m, "Autoplay1"), Part<QAction>(m, "Showcontroller1"), Part<QAction>(m, "Japanese1")})
         EXPECT_FALSE(option->isChecked()) << option->objectName().toStdString();
-    EXPECT_TRUE(m.English1->isChecked());
+    EXPECT_TRUE(Part<QAction>(m, "English1")->isChecked());
     EXPECT_EQ(w.ctrl->pos(), QPoint(176, 141));
     EXPECT_TRUE(messages.boxes.isEmpty()) << "erasing a missing \"List\" is silent";
 }
@@ -86,11 +87,11 @@ TEST_F(SettingsWindowTest, CloseWritesEveryValueAsTextAndTheNextStartRestoresIt)
         m.move(-40, 20); // left of the primary screen
         m.resize(700, 500);
         m.setListWidth(300);
-        m.VMusicList->header()->resizeSection(0, 120);
-        m.VMusicList->header()->resizeSection(1, 130);
-        m.RandomMode1->setChecked(true);
-        m.N6->setChecked(true);
-        m.Showcontroller1->setChecked(true);
+        Part<PlaylistView>(m, "VMusicList")->header()->resizeSection(0, 120);
+        Part<PlaylistView>(m, "VMusicList")->header()->resizeSection(1, 130);
+        Part<QAction>(m, "RandomMode1")->setChecked(true);
+        Part<QAction>(m, "N6")->setChecked(true);
+        Part<QAction>(m, "Showcontroller1")->setChecked(true);
         w.ctrl->move(10, 30);
         m.FormClose();
     }
@@ -122,12 +123,12 @@ TEST_F(SettingsWindowTest, CloseWritesEveryValueAsTextAndTheNextStartRestoresIt)
     TFrm_main &m = *w.main;
     EXPECT_EQ(QRect(m.pos(), m.size()), QRect(-40, 20, 700, 500));
     EXPECT_EQ(m.listWidth(), 300);
-    EXPECT_EQ(m.VMusicList->header()->sectionSize(0), 120);
-    EXPECT_EQ(m.VMusicList->header()->sectionSize(1), 130);
-    EXPECT_TRUE(m.RandomMode1->isChecked());
-    EXPECT_TRUE(m.N6->isChecked());
-    EXPECT_FALSE(m.Autoplay1->isChecked());
-    EXPECT_TRUE(m.Showcontroller1->isChecked());
+    EXPECT_EQ(Part<PlaylistView>(m, "VMusicList")->header()->sectionSize(0), 120);
+    EXPECT_EQ(Part<PlaylistView>(m, "VMusicList")->header()->sectionSize(1), 130);
+    EXPECT_TRUE(Part<QAction>(m, "RandomMode1")->isChecked());
+    EXPECT_TRUE(Part<QAction>(m, "N6")->isChecked());
+    EXPECT_FALSE(Part<QAction>(m, "Autoplay1")->isChecked());
+    EXPECT_TRUE(Part<QAction>(m, "Showcontroller1")->isChecked());
     QApplication::processEvents(); // the shown controller's place comes back from the window system
     EXPECT_EQ(w.ctrl->pos(), QPoint(10, 30));
     EXPECT_TRUE(messages.boxes.isEmpty());
@@ -177,8 +178,8 @@ TEST_F(SettingsWindowTest, StoredTextsFollowTheValueRules)
     EXPECT_EQ(m.width(), 612);
     EXPECT_EQ(m.height(), 369);
     EXPECT_FALSE(m.windowState() & Qt::WindowMaximized);
-    EXPECT_TRUE(m.RandomMode1->isChecked());
-    EXPECT_FALSE(m.Autoplay1->isChecked());
+    EXPECT_TRUE(Part<QAction>(m, "RandomMode1")->isChecked());
+    EXPECT_FALSE(Part<QAction>(m, "Autoplay1")->isChecked());
     EXPECT_TRUE(messages.boxes.isEmpty());
 }
 
@@ -187,16 +188,16 @@ TEST_F(SettingsWindowTest, AnyNonZeroFlagIsTrue)
     writeFile(SettingsStore::FilePath(), "[Position]\nMaximized=2\n[Option]\nRandom=-1\nShowPosition=0x0\n");
     AppWindows w = start();
     EXPECT_TRUE(w.main->windowState() & Qt::WindowMaximized);
-    EXPECT_TRUE(w.main->RandomMode1->isChecked());
-    EXPECT_FALSE(w.main->showposition1->isChecked());
+    EXPECT_TRUE(Part<QAction>(*w.main, "RandomMode1")->isChecked());
+    EXPECT_FALSE(Part<QAction>(*w.main, "showposition1")->isChecked());
 }
 
 TEST_F(SettingsWindowTest, EnglishStoredAsZeroStartsInJapanese)
 {
     writeFile(SettingsStore::FilePath(), "[Option]\nEnglish=0\n");
     AppWindows w = start();
-    EXPECT_FALSE(w.main->English1->isChecked());
-    EXPECT_TRUE(w.main->Japanese1->isChecked());
+    EXPECT_FALSE(Part<QAction>(*w.main, "English1")->isChecked());
+    EXPECT_TRUE(Part<QAction>(*w.main, "Japanese1")->isChecked());
 }
 
 TEST_F(SettingsWindowTest, AListWidthAtEitherEndOfTheRangeStillLeavesAUsableWindow)
@@ -210,8 +211,8 @@ TEST_F(SettingsWindowTest, AListWidthAtEitherEndOfTheRangeStillLeavesAUsableWind
         QApplication::processEvents();
         // The widest list the window allows, or the narrowest there is.
         EXPECT_EQ(m.listWidth(), stored[0] == '-' ? 50 : m.width() - 20);
-        EXPECT_EQ(m.VMusicList->width(), m.listWidth());
-        EXPECT_GE(m.Splitter2->x(), 0) << "the splitter can still be dragged";
+        EXPECT_EQ(Part<PlaylistView>(m, "VMusicList")->width(), m.listWidth());
+        EXPECT_GE(Part<SplitterHandle>(m, "Splitter2")->x(), 0) << "the splitter can still be dragged";
         EXPECT_TRUE(messages.boxes.isEmpty());
     }
 }
@@ -303,9 +304,9 @@ TEST_F(SettingsWindowTest, UninstallRemovesTheSettingsAfterWritingThemAndKeepsTh
 {
     {
         AppWindows w = start();
-        w.main->N6->setChecked(true);
+        Part<QAction>(*w.main, "N6")->setChecked(true);
         Playlist.Items = {TQVTItem{"/music/a.mid"}};
-        w.main->Uninstall1->trigger();
+        Part<QAction>(*w.main, "Uninstall1")->trigger();
         w.main->FormClose();
         EXPECT_FALSE(QFile::exists(SettingsStore::FilePath()));
     }
@@ -314,7 +315,7 @@ TEST_F(SettingsWindowTest, UninstallRemovesTheSettingsAfterWritingThemAndKeepsTh
 
     Playlist.Items.clear();
     AppWindows w = start();
-    EXPECT_FALSE(w.main->N6->isChecked()) << "the next start is a first run";
+    EXPECT_FALSE(Part<QAction>(*w.main, "N6")->isChecked()) << "the next start is a first run";
     EXPECT_TRUE(Playlist.Items.isEmpty()) << "so the saved list is not read";
     EXPECT_EQ(readFile(SettingsStore::FilePath()), QByteArray());
 }
@@ -322,8 +323,8 @@ TEST_F(SettingsWindowTest, UninstallRemovesTheSettingsAfterWritingThemAndKeepsTh
 TEST_F(SettingsWindowTest, UninstallChosenTwiceRemovesNothing)
 {
     AppWindows w = start();
-    w.main->Uninstall1->trigger();
-    w.main->Uninstall1->trigger();
+    Part<QAction>(*w.main, "Uninstall1")->trigger();
+    Part<QAction>(*w.main, "Uninstall1")->trigger();
     w.main->FormClose();
     EXPECT_EQ(storedValues().size(), 16);
 }
@@ -338,7 +339,7 @@ TEST_F(SettingsWindowTest, AnUnwritableSettingsFolderIsReportedAndTheCloseGoesOn
     AppWindows w = start();
     EXPECT_TRUE(messages.boxes.isEmpty()) << "opening reports nothing";
     EXPECT_EQ(w.main->pos(), QPoint(156, 78));
-    w.main->N6->setChecked(true);
+    Part<QAction>(*w.main, "N6")->setChecked(true);
     w.main->show();
     QSignalSpy closed(w.main.get(), &TFrm_main::closed);
     w.main->close();

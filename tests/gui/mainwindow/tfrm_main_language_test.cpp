@@ -1,6 +1,7 @@
 // The two languages: every caption of both windows after each command,
 // against this test's own copy of the caption tables.
 #include "gui/captions.h"
+#include "support/windowparts.h"
 #include "gui/messages.h"
 #include "gui/startup.h"
 #include "gui/mainwindow/tfrm_main.h"
@@ -95,18 +96,18 @@ void expectMainWindow(TFrm_main &m, bool japanese)
 {
     expectTable(m, MenuRows, japanese);
     expectTable(m, ButtonRows, japanese);
-    EXPECT_EQ(m.Clear->text(), m.Btn_clear->text());
-    EXPECT_EQ(m.Up->text(), m.Btn_Up->text());
-    EXPECT_EQ(m.Down->text(), m.Btn_Down->text());
-    EXPECT_EQ(m.Model->headerData(0, Qt::Horizontal).toString(),
+    EXPECT_EQ(Part<QAction>(m, "Clear")->text(), Part<QPushButton>(m, "Btn_clear")->text());
+    EXPECT_EQ(Part<QAction>(m, "Up")->text(), Part<QPushButton>(m, "Btn_Up")->text());
+    EXPECT_EQ(Part<QAction>(m, "Down")->text(), Part<QPushButton>(m, "Btn_Down")->text());
+    EXPECT_EQ(Part<PlaylistModel>(m, "Model")->headerData(0, Qt::Horizontal).toString(),
               japanese ? QStringLiteral("ファイル名") : QStringLiteral("File name"));
-    EXPECT_EQ(m.Model->headerData(1, Qt::Horizontal).toString(),
+    EXPECT_EQ(Part<PlaylistModel>(m, "Model")->headerData(1, Qt::Horizontal).toString(),
               japanese ? QStringLiteral("パス名") : QStringLiteral("Path"));
-    EXPECT_EQ(m.English1->isChecked(), !japanese);
-    EXPECT_EQ(m.Japanese1->isChecked(), japanese);
+    EXPECT_EQ(Part<QAction>(m, "English1")->isChecked(), !japanese);
+    EXPECT_EQ(Part<QAction>(m, "Japanese1")->isChecked(), japanese);
     // Never translated.
-    EXPECT_EQ(m.English1->text(), QStringLiteral("&English"));
-    EXPECT_EQ(m.Japanese1->text(), QStringLiteral("&Japanese"));
+    EXPECT_EQ(Part<QAction>(m, "English1")->text(), QStringLiteral("&English"));
+    EXPECT_EQ(Part<QAction>(m, "Japanese1")->text(), QStringLiteral("&Japanese"));
     EXPECT_EQ(m.Title(), QStringLiteral("Quavette"));
 }
 
@@ -123,7 +124,7 @@ TEST_F(LanguageTest, EachCommandSetsEveryCaptionOfBothWindows)
     AppWindows w = start();
     for (bool japanese : {true, false, true, true, false, false}) {
         SCOPED_TRACE(japanese ? "Japanese" : "English");
-        (japanese ? w.main->Japanese1 : w.main->English1)->trigger();
+        (japanese ? Part<QAction>(*w.main, "Japanese1") : Part<QAction>(*w.main, "English1"))->trigger();
         expectMainWindow(*w.main, japanese);
         expectTable(*w.ctrl, ControllerRows, japanese);
         EXPECT_EQ(w.ctrl->windowTitle(), QStringLiteral("Controller"));
@@ -135,11 +136,11 @@ TEST_F(LanguageTest, EachCommandSetsEveryCaptionOfBothWindows)
 TEST_F(LanguageTest, EnglishAfterAnEnglishStartChangesPauseAndStopAccelerators)
 {
     AppWindows w = start();
-    EXPECT_EQ(w.main->Btn_pause->text(), QStringLiteral("Pau&se"));
-    EXPECT_EQ(w.main->Btn_Stop->text(), QStringLiteral("S&top"));
-    w.main->English1->trigger();
-    EXPECT_EQ(w.main->Btn_pause->text(), QStringLiteral("Paus&e"));
-    EXPECT_EQ(w.main->Btn_Stop->text(), QStringLiteral("&Stop"));
+    EXPECT_EQ(Part<QPushButton>(*w.main, "Btn_pause")->text(), QStringLiteral("Pau&se"));
+    EXPECT_EQ(Part<QPushButton>(*w.main, "Btn_Stop")->text(), QStringLiteral("S&top"));
+    Part<QAction>(*w.main, "English1")->trigger();
+    EXPECT_EQ(Part<QPushButton>(*w.main, "Btn_pause")->text(), QStringLiteral("Paus&e"));
+    EXPECT_EQ(Part<QPushButton>(*w.main, "Btn_Stop")->text(), QStringLiteral("&Stop"));
 }
 
 TEST_F(LanguageTest, ATableNameTheWindowLacksIsAnError)

@@ -1,6 +1,7 @@
 // The "&File" commands on playlist files and the automatic list "list.qvt",
 // driven through the main window with the dialogs replaced.
 #include "gui/messages.h"
+#include "support/windowparts.h"
 #include "core/settingsstore.h"
 #include "gui/startup.h"
 #include "gui/mainwindow/tfrm_main.h"
@@ -70,13 +71,13 @@ protected:
     void open(const QByteArray &file)
     {
         chosen = file;
-        m->Open1->trigger();
+        Part<QAction>(*m, "Open1")->trigger();
     }
     void saveAs(const QByteArray &file)
     {
         chosen = file;
-        m->SaveAs1->setEnabled(true); // as adding entries does
-        m->SaveAs1->trigger();
+        Part<QAction>(*m, "SaveAs1")->setEnabled(true); // as adding entries does
+        Part<QAction>(*m, "SaveAs1")->trigger();
     }
 
     QTemporaryDir dir;
@@ -98,8 +99,8 @@ TEST_F(PlaylistFilesTest, OpenReadsTheFileAndNamesIt)
     EXPECT_EQ(m->RowFileName(1), QStringLiteral("b.mid"));
     EXPECT_EQ(m->SelectedRow(), -1);
     EXPECT_EQ(CurrentListFile, file);
-    EXPECT_TRUE(m->Save1->isEnabled());
-    EXPECT_TRUE(m->SaveAs1->isEnabled());
+    EXPECT_TRUE(Part<QAction>(*m, "Save1")->isEnabled());
+    EXPECT_TRUE(Part<QAction>(*m, "SaveAs1")->isEnabled());
     const QString title = QStringLiteral("Quavette - ") + QFile::decodeName(file);
     EXPECT_EQ(m->Title(), title);
     EXPECT_EQ(ApplicationTitle(), title);
@@ -117,7 +118,7 @@ TEST_F(PlaylistFilesTest, CancellingOpenChangesNothing)
     open({});
     EXPECT_EQ(playlistPaths(), QList<QByteArray>({"/music/a.mid"}));
     EXPECT_TRUE(CurrentListFile.isEmpty());
-    EXPECT_FALSE(m->Save1->isEnabled());
+    EXPECT_FALSE(Part<QAction>(*m, "Save1")->isEnabled());
     EXPECT_EQ(m->Title(), QStringLiteral("Quavette"));
 }
 
@@ -137,7 +138,7 @@ TEST_F(PlaylistFilesTest, BadFileStopsOpenSoSaveCannotOverwriteIt)
     EXPECT_EQ(m->RowCount(), 1);
     EXPECT_EQ(CurrentListFile, current);
     EXPECT_EQ(m->Title(), QStringLiteral("Quavette - ") + QFile::decodeName(current));
-    m->Save1->trigger();
+    Part<QAction>(*m, "Save1")->trigger();
     EXPECT_EQ(readFile(bad), QByteArray("QVT1.10\r\n65536\r\n"));
 
     // A file without lines is still taken.
@@ -177,8 +178,8 @@ TEST_F(PlaylistFilesTest, AnUnreadableFileStopsOpenAndKeepsTheList)
         EXPECT_EQ(playlistPaths(), QList<QByteArray>({"/music/keep.mid", "/music/too.mid"}));
         EXPECT_EQ(m->RowCount(), 2);
         EXPECT_TRUE(CurrentListFile.isEmpty());
-        EXPECT_FALSE(m->Save1->isEnabled());
-        EXPECT_FALSE(m->SaveAs1->isEnabled());
+        EXPECT_FALSE(Part<QAction>(*m, "Save1")->isEnabled());
+        EXPECT_FALSE(Part<QAction>(*m, "SaveAs1")->isEnabled());
         EXPECT_EQ(m->Title(), QStringLiteral("Quavette"));
     }
 }
@@ -189,15 +190,15 @@ TEST_F(PlaylistFilesTest, OpenWhilePlayingStopsFirst)
     writeFile(song, "MThd");
     setPlaylist({song});
     m->Btn_PlayClick();
-    ASSERT_TRUE(m->Btn_Stop->isEnabled());
+    ASSERT_TRUE(Part<QPushButton>(*m, "Btn_Stop")->isEnabled());
     ASSERT_TRUE(device.calls.contains(QStringLiteral("play")));
 
     const QByteArray file = path("next.qvt");
     writeFile(file, "QVT1.10\r\n1\r\n/other.mid\r\n");
     const qsizetype callsBefore = device.calls.size();
     open(file);
-    EXPECT_FALSE(m->Btn_Stop->isEnabled());
-    EXPECT_FALSE(m->Tmr1->isActive());
+    EXPECT_FALSE(Part<QPushButton>(*m, "Btn_Stop")->isEnabled());
+    EXPECT_FALSE(Part<QTimer>(*m, "Tmr1")->isActive());
     EXPECT_TRUE(device.calls.mid(callsBefore).contains(QStringLiteral("stop")));
     EXPECT_EQ(playlistPaths(), QList<QByteArray>({"/other.mid"}));
     EXPECT_EQ(m->Title(), QStringLiteral("Quavette - ") + QFile::decodeName(file));
@@ -234,12 +235,12 @@ TEST_F(PlaylistFilesTest, SaveAsEnablesSaveAndLeavesTheRestAlone)
     writeFile(song, "MThd");
     setPlaylist({song});
     m->Btn_PlayClick();
-    ASSERT_TRUE(m->Btn_Stop->isEnabled());
+    ASSERT_TRUE(Part<QPushButton>(*m, "Btn_Stop")->isEnabled());
     m->SelectRowAsCurrent(0);
 
     saveAs(path("x.qvt"));
-    EXPECT_TRUE(m->Save1->isEnabled());
-    EXPECT_TRUE(m->Btn_Stop->isEnabled()) << "playback goes on";
+    EXPECT_TRUE(Part<QAction>(*m, "Save1")->isEnabled());
+    EXPECT_TRUE(Part<QPushButton>(*m, "Btn_Stop")->isEnabled()) << "playback goes on";
     EXPECT_EQ(m->SelectedRow(), 0) << "the view is not rebuilt";
 }
 
@@ -254,7 +255,7 @@ TEST_F(PlaylistFilesTest, AFailedSaveAsKeepsTheNewNameAndSkipsTheRest)
                                                   + QFile::decodeName(target) + QStringLiteral(": ")));
     EXPECT_EQ(messages.boxes[0].icon, MsgIcon::Error);
     EXPECT_EQ(CurrentListFile, target);
-    EXPECT_FALSE(m->Save1->isEnabled());
+    EXPECT_FALSE(Part<QAction>(*m, "Save1")->isEnabled());
     EXPECT_EQ(m->Title(), QStringLiteral("Quavette"));
 }
 
@@ -265,7 +266,7 @@ TEST_F(PlaylistFilesTest, SaveWritesTheCurrentFileWithoutTouchingTheTitle)
     open(file);
     Playlist.Items << TQVTItem{"/music/b.mid"};
     SetApplicationTitle(QStringLiteral("song.mid"));
-    m->Save1->trigger();
+    Part<QAction>(*m, "Save1")->trigger();
     EXPECT_EQ(readFile(file), QByteArray("QVT1.10\r\n2\r\n/music/a.mid\r\n/music/b.mid\r\n"));
     EXPECT_EQ(ApplicationTitle(), QStringLiteral("song.mid"));
     EXPECT_EQ(dialogStarts.size(), 1) << "no dialog";
@@ -282,7 +283,7 @@ TEST_F(PlaylistFilesTest, AFileThisProgramWroteSurvivesOpenAndSaveByteForByte)
     ASSERT_EQ(Playlist.Items.size(), 4);
     saveAs(path("copy.qvt"));
     EXPECT_EQ(readFile(path("copy.qvt")), original);
-    m->Save1->trigger();
+    Part<QAction>(*m, "Save1")->trigger();
     EXPECT_EQ(readFile(path("copy.qvt")), original);
 }
 
@@ -366,8 +367,8 @@ TEST_F(AutomaticListTest, ReadAtStartWithoutNamingAFile)
     AppWindows w = start();
     EXPECT_EQ(playlistPaths(), QList<QByteArray>({"/music/a.mid", "/music/b.mid"}));
     EXPECT_EQ(w.main->RowCount(), 2);
-    EXPECT_TRUE(w.main->SaveAs1->isEnabled());
-    EXPECT_FALSE(w.main->Save1->isEnabled());
+    EXPECT_TRUE(Part<QAction>(*w.main, "SaveAs1")->isEnabled());
+    EXPECT_FALSE(Part<QAction>(*w.main, "Save1")->isEnabled());
     EXPECT_TRUE(CurrentListFile.isEmpty());
     EXPECT_EQ(w.main->Title(), QStringLiteral("Quavette"));
     EXPECT_TRUE(messages.boxes.isEmpty());
@@ -390,10 +391,10 @@ TEST_F(AutomaticListTest, AutoPlayStartsRowZeroAndTheControllerStartsTheTimer)
     main.FormCreate();
     EXPECT_EQ(main.SelectedRow(), 0);
     EXPECT_TRUE(device.calls.contains(QStringLiteral("play")));
-    EXPECT_FALSE(main.Tmr1->isActive()) << "not while the controller does not exist";
+    EXPECT_FALSE(Part<QTimer>(main, "Tmr1")->isActive()) << "not while the controller does not exist";
     TFrm_ctrl ctrl;
     ctrl.FormCreate();
-    EXPECT_TRUE(main.Tmr1->isActive());
+    EXPECT_TRUE(Part<QTimer>(main, "Tmr1")->isActive());
     EXPECT_TRUE(messages.boxes.isEmpty());
 }
 
@@ -413,7 +414,7 @@ TEST_F(AutomaticListTest, AMissingFileIsAnEmptyListAndTheCloseWritesIt)
     AppWindows w = start();
     EXPECT_TRUE(messages.boxes.isEmpty());
     EXPECT_TRUE(Playlist.Items.isEmpty());
-    EXPECT_FALSE(w.main->SaveAs1->isEnabled());
+    EXPECT_FALSE(Part<QAction>(*w.main, "SaveAs1")->isEnabled());
     w.main->FormClose();
     EXPECT_EQ(readFile(listFile()), QByteArray("QVT1.10\r\n0\r\n"));
 }
@@ -421,7 +422,7 @@ TEST_F(AutomaticListTest, AMissingFileIsAnEmptyListAndTheCloseWritesIt)
 TEST_F(AutomaticListTest, WrittenAtCloseWhateverItHolds)
 {
     AppWindows w = start();
-    w.main->N6->setChecked(true); // set directly, as the stored option does
+    Part<QAction>(*w.main, "N6")->setChecked(true); // set directly, as the stored option does
     Playlist.Items = {TQVTItem{"/a b/(c).mid"}, TQVTItem{QByteArray("/\xff.mid")}};
     w.main->show();
     w.main->close();
@@ -474,7 +475,7 @@ TEST_F(AutomaticListTest, AFailedWriteKeepsTheWindowOpenUntilTheOptionIsOff)
     QTemporaryDir dir;
     writeFile(QFile::encodeName(dir.path()) + "/plain", "a regular file");
     ProgramFolder = QFile::encodeName(dir.path()) + "/plain/";
-    w.main->N6->setChecked(true);
+    Part<QAction>(*w.main, "N6")->setChecked(true);
     Playlist.Items = {TQVTItem{"/music/a.mid"}};
     w.main->show();
     w.main->close();
@@ -483,7 +484,7 @@ TEST_F(AutomaticListTest, AFailedWriteKeepsTheWindowOpenUntilTheOptionIsOff)
                                                   + QFile::decodeName(ProgramFolder) + QStringLiteral("list.qvt: ")));
     EXPECT_TRUE(w.main->isVisible());
 
-    w.main->N6->setChecked(false);
+    Part<QAction>(*w.main, "N6")->setChecked(false);
     w.main->close();
     EXPECT_FALSE(w.main->isVisible());
     EXPECT_EQ(messages.boxes.size(), 1);
