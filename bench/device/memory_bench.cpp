@@ -65,8 +65,13 @@ Figures measure(const std::string &path, const QByteArray &soundFont)
         const long long before = statusKb("VmRSS:");
         const auto start = std::chrono::steady_clock::now();
         const double cpuStart = cpuMs();
+        std::optional<Song> song;
         std::string error;
-        const auto song = Song::load(path, &error);
+        try {
+            song = Song::load(path);
+        } catch (const EMidiFileError &e) {
+            error = e.what();
+        }
         f.loadCpuMs = cpuMs() - cpuStart;
         f.loadMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         f.peakKb = statusKb("VmHWM:") - before;

@@ -198,10 +198,12 @@ QString FluidSequencer::open(const QByteArray &path)
 {
     std::lock_guard engine(m_engineMutex);
     closeSong();
-    std::string error;
-    auto song = Song::load(toStd(path), &error);
-    if (!song)
-        return QString::fromStdString(error);
+    std::optional<Song> song;
+    try {
+        song = Song::load(toStd(path));
+    } catch (const EMidiFileError &e) {
+        return QString::fromUtf8(e.what());
+    }
     std::string fontPath = soundFontPath(m_options.soundFont);
     // The first song waits for a font chosen before it, as for the default
     // one; later songs do not wait for a font that is still loading.

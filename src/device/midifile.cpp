@@ -308,33 +308,28 @@ void MidiTrackReader::appendPackets(Bytes bytes, std::uint32_t to, std::vector<s
     }
 }
 
-std::optional<MidiFile> MidiFile::load(const std::string &path, std::string *error)
+MidiFile MidiFile::load(const std::string &path)
 {
     // Opening a FIFO waits for a writer and opening a device can act on it:
     // look first, then open without waiting and check again what was opened.
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
-        *error = MidiText::NotReadable;
-        return std::nullopt;
+        throw EMidiFileError(MidiText::NotReadable);
     }
     if (!S_ISREG(st.st_mode)) {
-        *error = MidiText::NotRegular;
-        return std::nullopt;
+        throw EMidiFileError(MidiText::NotRegular);
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
-        *error = MidiText::NotReadable;
-        return std::nullopt;
+        throw EMidiFileError(MidiText::NotReadable);
     }
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        *error = MidiText::NotRegular;
-        return std::nullopt;
+        throw EMidiFileError(MidiText::NotRegular);
     }
     if (std::uint64_t(st.st_size) > MaxFileSize) {
         ::close(fd);
-        *error = MidiText::TooLarge;
-        return std::nullopt;
+        throw EMidiFileError(MidiText::TooLarge);
     }
     std::vector<std::uint8_t> bytes(std::size_t(st.st_size));
     std::size_t done = 0;
@@ -342,8 +337,7 @@ std::optional<MidiFile> MidiFile::load(const std::string &path, std::string *err
         const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             ::close(fd);
-            *error = MidiText::NotReadable;
-            return std::nullopt;
+            throw EMidiFileError(MidiText::NotReadable);
         }
         if (n == 0)
             break; // the file shrank while being read: take what is there
@@ -351,23 +345,21 @@ std::optional<MidiFile> MidiFile::load(const std::string &path, std::string *err
     }
     ::close(fd);
     bytes.resize(done);
-    return take(std::move(bytes), error);
+    return take(std::move(bytes));
 }
 
-std::optional<MidiFile> MidiFile::parse(Bytes bytes, std::string *error)
+MidiFile MidiFile::parse(Bytes bytes)
 {
     if (bytes.size() > MaxFileSize) {
-        *error = MidiText::TooLarge;
-        return std::nullopt;
+        throw EMidiFileError(MidiText::TooLarge);
     }
-    return take(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), error);
+    return take(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
 }
 
-std::optional<MidiFile> MidiFile::take(std::vector<std::uint8_t> all, std::string *error)
+MidiFile MidiFile::take(std::vector<std::uint8_t> all)
 {
     if (all.size() > MaxFileSize) {
-        *error = MidiText::TooLarge;
-        return std::nullopt;
+        throw EMidiFileError(MidiText::TooLarge);
     }
     Bytes bytes = all;
     if (const auto data = rmidData(bytes))
@@ -380,18 +372,15 @@ std::optional<MidiFile> MidiFile::take(std::vector<std::uint8_t> all, std::strin
     while (header < searchEnd && !hasId(bytes, header, "MThd"))
         ++header;
     if (header >= searchEnd) {
-        *error = MidiText::NotMidi;
-        return std::nullopt;
+        throw EMidiFileError(MidiText::NotMidi);
     }
     if (header + 14 > bytes.size()) {
-        *error = MidiText::Damaged;
-        return std::nullopt;
+        throw EMidiFileError(MidiText::Damaged);
     }
     const std::uint8_t *h = bytes.data() + header;
     const std::uint32_t headerLength = be32(h + 4);
     if (headerLength < 6) {
-        *error = MidiText::Damaged;
-        return std::nullopt;
+        throw EMidiFileError(MidiText::Damaged);
     }
 
     MidiFile file;
@@ -402,14 +391,12 @@ std::optional<MidiFile> MidiFile::take(std::vector<std::uint8_t> all, std::strin
         file.m_division.framesPerSecond = -std::int8_t(division >> 8);
         file.m_division.ticksPerFrame = division & 0xFF;
         if (file.m_division.framesPerSecond <= 0 || file.m_division.ticksPerFrame == 0) {
-            *error = MidiText::Damaged;
-            return std::nullopt;
+            throw EMidiFileError(MidiText::Damaged);
         }
     } else {
         file.m_division.ticksPerQuarter = division;
         if (division == 0) {
-            *error = MidiText::Damaged;
-            return std::nullopt;
+            throw EMidiFileError(MidiText::Damaged);
         }
     }
 
@@ -442,8 +429,7 @@ std::optional<MidiFile> MidiFile::take(std::vector<std::uint8_t> all, std::strin
     }
 
     if (file.m_tracks.empty()) {
-        *error = MidiText::NoMusic;
-        return std::nullopt;
+        throw EMidiFileError(MidiText::NoMusic);
     }
     file.m_bytes = std::move(all);
     return file;

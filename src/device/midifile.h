@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,13 @@ private:
     bool m_ended = true;
 };
 
+// A song that cannot be read or played; what() is one of the MidiText texts.
+class EMidiFileError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
 class MidiFile
 {
 public:
@@ -80,10 +88,11 @@ public:
     // this big is not one, and the cap bounds the memory a reader can take.
     static constexpr std::size_t MaxFileSize = 16u * 1024u * 1024u;
 
-    static std::optional<MidiFile> parse(std::span<const std::uint8_t> bytes, std::string *error);
+    // Both throw EMidiFileError with one of the MidiText texts.
+    static MidiFile parse(std::span<const std::uint8_t> bytes);
     // Refuses what is not a regular file (a FIFO, a device, a folder) before
     // anything could wait on it.
-    static std::optional<MidiFile> load(const std::string &path, std::string *error);
+    static MidiFile load(const std::string &path);
 
     int format() const { return m_format; }
     const MidiDivision &division() const { return m_division; }
@@ -99,7 +108,7 @@ private:
         std::uint32_t end;
     };
 
-    static std::optional<MidiFile> take(std::vector<std::uint8_t> bytes, std::string *error);
+    static MidiFile take(std::vector<std::uint8_t> bytes);
 
     int m_format = 0;
     MidiDivision m_division;

@@ -68,18 +68,15 @@ static_assert(LongestUs < std::uint64_t(1) << (64 - 23), "microseconds fit the p
 // A sysex takes at least five bytes of a file (delta, F0, length, data, F7).
 static_assert(MidiFile::MaxFileSize / 5 < (std::size_t(1) << 22), "every sysex has a number");
 
-std::optional<Song> Song::load(const std::string &path, std::string *error)
+Song Song::load(const std::string &path)
 {
-    const auto file = MidiFile::load(path, error);
-    if (!file)
-        return std::nullopt;
-    return fromFile(*file, error);
+    return fromFile(MidiFile::load(path));
 }
 
 // Two passes over the file's bytes: the first learns how many events there
 // are and how long the song lasts, so that a song refused takes no memory
 // and one accepted is stored at its exact size; the second stores them.
-std::optional<Song> Song::fromFile(const MidiFile &file, std::string *error)
+Song Song::fromFile(const MidiFile &file)
 {
     Song song;
     song.m_format = file.format();
@@ -112,13 +109,11 @@ std::optional<Song> Song::fromFile(const MidiFile &file, std::string *error)
 
     const std::uint64_t lengthUs = length / denominator;
     if (lengthUs >= LongestUs) {
-        *error = MidiText::TooLong;
-        return std::nullopt;
+        throw EMidiFileError(MidiText::TooLong);
     }
     const std::uint64_t ms = (length + denominator * 500) / (denominator * 1000);
     if (ms == 0) {
-        *error = MidiText::NoMusic;
-        return std::nullopt;
+        throw EMidiFileError(MidiText::NoMusic);
     }
     song.m_lengthUs = std::int64_t(lengthUs);
     song.m_lengthMs = int(ms);

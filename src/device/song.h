@@ -81,10 +81,10 @@ private:
 class Song
 {
 public:
-    // Refuses (with a text) what holds nothing to play: no track, or a length
-    // of 0 ms, so that a song can never end on every tick.
-    static std::optional<Song> fromFile(const MidiFile &file, std::string *error);
-    static std::optional<Song> load(const std::string &path, std::string *error);
+    // Refuses (EMidiFileError) what holds nothing to play: no track, or a
+    // length of 0 ms, so that a song can never end on every tick.
+    static Song fromFile(const MidiFile &file);
+    static Song load(const std::string &path);
 
     SongEvents events() const { return SongEvents(*this); }
     SongEvent event(std::size_t index) const;

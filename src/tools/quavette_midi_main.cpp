@@ -63,14 +63,13 @@ int info(int argc, char **argv)
     const std::string font = chosen.isEmpty() ? SoundFontCache::defaultPath() : chosen.toStdString();
     bool allRead = true;
     for (int i = 0; i < argc; ++i) {
-        std::string error;
-        const auto song = Song::load(argv[i], &error);
-        if (song) {
+        try {
+            const Song song = Song::load(argv[i]);
             const std::string own = SoundFontCache::songSoundFont(argv[i]);
-            std::printf("%s\tok\t%d\t%d\t%d\t%s\t%s\n", argv[i], song->lengthMs(), song->format(), song->trackCount(),
-                        own.empty() ? font.c_str() : own.c_str(), conventionName(song->style().convention));
-        } else {
-            std::printf("%s\terror\t%s\n", argv[i], error.c_str());
+            std::printf("%s\tok\t%d\t%d\t%d\t%s\t%s\n", argv[i], song.lengthMs(), song.format(), song.trackCount(),
+                        own.empty() ? font.c_str() : own.c_str(), conventionName(song.style().convention));
+        } catch (const EMidiFileError &e) {
+            std::printf("%s\terror\t%s\n", argv[i], e.what());
             allRead = false;
         }
     }
@@ -124,9 +123,10 @@ int render(int argc, char **argv)
     // Every song is read before the file is made, so that a bad one in the
     // list leaves no half-made WAV file behind.
     for (const QByteArray &path : songs) {
-        std::string error;
-        if (!Song::load(path.toStdString(), &error)) {
-            std::fprintf(stderr, "%s: %s\n", path.constData(), error.c_str());
+        try {
+            Song::load(path.toStdString());
+        } catch (const EMidiFileError &e) {
+            std::fprintf(stderr, "%s: %s\n", path.constData(), e.what());
             return 1;
         }
     }

@@ -1,6 +1,7 @@
 // Songs written for GM, GM2, GS and XG, built here: which convention each is
 // known by, and renders of the real sequencer that must sound alike.
 #include "device/fluidsequencer.h"
+#include "readattempt.h"
 #include "device/song.h"
 #include "device/songlistrender.h"
 #include "renderclock.h"
@@ -115,9 +116,9 @@ TEST(ConventionOfASong, NamedByItsResetOrInferred)
     for (const Case &c : cases) {
         TrackBuilder t = Opening(c.sysex, c.events);
         std::string error;
-        const auto file = MidiFile::parse(Smf(0, 1, {Beat(t, 9).end(0)}), &error);
+        const auto file = Attempt([&] { return MidiFile::parse(Smf(0, 1, {Beat(t, 9).end(0)})); }, &error);
         ASSERT_TRUE(file) << error;
-        const auto song = Song::fromFile(*file, &error);
+        const auto song = Attempt([&] { return Song::fromFile(*file); }, &error);
         ASSERT_TRUE(song) << error;
         EXPECT_EQ(song->style().convention, c.expected) << c.name;
         EXPECT_EQ(song->style().deviceId, c.device) << c.name;

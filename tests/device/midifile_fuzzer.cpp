@@ -4,9 +4,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    std::string error;
-    const auto file = MidiFile::parse({data, size}, &error);
-    if (file)
-        (void)Song::fromFile(*file, &error);
+    try {
+        (void)Song::fromFile(MidiFile::parse({data, size}));
+    } catch (const EMidiFileError &) {
+    }
     return 0;
 }

@@ -2,6 +2,7 @@
 // from independent readers, against hand-built files of every shape the
 // reader promises to take or refuse, and against damaged bytes.
 #include "device/midifile.h"
+#include "readattempt.h"
 #include "device/song.h"
 #include "smfbuilder.h"
 
@@ -26,8 +27,8 @@ namespace {
 
 std::optional<Song> ReadSong(const Bytes &bytes, std::string *error)
 {
-    const auto file = MidiFile::parse(bytes, error);
-    return file ? Song::fromFile(*file, error) : std::nullopt;
+    const auto file = Attempt([&] { return MidiFile::parse(bytes); }, error);
+    return file ? Attempt([&] { return Song::fromFile(*file); }, error) : std::nullopt;
 }
 
 std::string Refusal(const Bytes &bytes)
@@ -133,7 +134,7 @@ TEST(MidiFileCorpus, LengthsMatchIndependentReadersOrTheFileIsRefused)
     for (const CorpusCase &c : Corpus) {
         SCOPED_TRACE(c.file);
         std::string error;
-        const auto song = Song::load(TestMidi(c.file).toStdString(), &error);
+        const auto song = Attempt([&] { return Song::load(TestMidi(c.file).toStdString()); }, &error);
         if (c.referenceMs < 0) {
             EXPECT_FALSE(song.has_value());
             EXPECT_EQ(error, c.refusal);
@@ -152,7 +153,7 @@ TEST(MidiFileCorpus, RunningStatusAfterMetaAndSysexKeepsTheNotes)
     for (const char *name : {"jazzsoft__test-running-status-metaevent.mid", "jazzsoft__test-running-status-sysex.mid",
                              "jazzsoft__test-c-major-scale.mid"}) {
         std::string error;
-        const auto song = Song::load(TestMidi(name).toStdString(), &error);
+        const auto song = Attempt([&] { return Song::load(TestMidi(name).toStdString()); }, &error);
         ASSERT_TRUE(song.has_value()) << error;
         int noteOns = 0;
         for (const SongEvent &e : song->events())
@@ -164,7 +165,7 @@ TEST(MidiFileCorpus, RunningStatusAfterMetaAndSysexKeepsTheNotes)
 TEST(MidiFileLoad, UnreadableAndOversizedFilesAreRefused)
 {
     std::string error;
-    EXPECT_FALSE(MidiFile::load("/nonexistent/song.mid", &error));
+    EXPECT_FALSE(Attempt([&] { return MidiFile::load("/nonexistent/song.mid"); }, &error));
     EXPECT_EQ(error, MidiText::NotReadable);
 
     QTemporaryDir dir;
@@ -174,7 +175,7 @@ TEST(MidiFileLoad, UnreadableAndOversizedFilesAreRefused)
     f.write("MThd");
     ASSERT_TRUE(f.resize(qint64(MidiFile::MaxFileSize) + 1)); // sparse: no real disk use
     f.close();
-    EXPECT_FALSE(MidiFile::load(big.toStdString(), &error));
+    EXPECT_FALSE(Attempt([&] { return MidiFile::load(big.toStdString()); }, &error));
     EXPECT_EQ(error, MidiText::TooLarge);
 }
 
@@ -187,7 +188,7 @@ TEST(MidiFileLoad, WhatIsNotARegularFileIsRefusedWithoutWaiting)
         SCOPED_TRACE(path);
         auto refusal = std::async(std::launch::async, [path] {
             std::string error;
-            EXPECT_FALSE(MidiFile::load(path, &error));
+            EXPECT_FALSE(Attempt([&] { return MidiFile::load(path); }, &error));
             return error;
         });
         if (refusal.wait_for(std::chrono::seconds(10)) == std::future_status::timeout) {
@@ -280,7 +281,7 @@ TEST(MidiFileEvents, RunningStatusSysexPacketsAndEscapes)
         .at(0, {66, 100})
         .end(100);
     std::string error;
-    const auto file = MidiFile::parse(Smf(0, 96, {t}), &error);
+    const auto file = Attempt([&] { return MidiFile::parse(Smf(0, 96, {t})); }, &error);
     ASSERT_TRUE(file) << error;
     const TrackContents track = ReadTrack(*file, 0);
     std::vector<std::uint8_t> notes;
@@ -311,14 +312,14 @@ TEST(MidiFileEvents, VariableLengthNumbersOfFourBytesAndNoMore)
     TrackBuilder t;
     t.at(0x0FFFFFFF, {0x90, 60, 100}).end(0);
     std::string error;
-    auto file = MidiFile::parse(Smf(0, 96, {t}), &error);
+    auto file = Attempt([&] { return MidiFile::parse(Smf(0, 96, {t})); }, &error);
     ASSERT_TRUE(file) << error;
     EXPECT_EQ(ReadTrack(*file, 0).endTick, 0x0FFFFFFFu);
 
     TrackBuilder five;
     five.at(96, {0x90, 60, 100});
     Append(five.data, Bytes{0x81, 0x80, 0x80, 0x80, 0x00, 0x80, 60, 0}); // five-byte delta
-    file = MidiFile::parse(Smf(0, 96, {five}), &error);
+    file = Attempt([&] { return MidiFile::parse(Smf(0, 96, {five})); }, &error);
     ASSERT_TRUE(file) << error;
     const TrackContents track = ReadTrack(*file, 0);
     EXPECT_EQ(track.events.size(), 1u); // the rest is unreadable and dropped
@@ -462,7 +463,7 @@ TEST(Song, LoadingTakesAFewTimesTheFileSize)
         std::optional<Song> song;
         const auto growth = PeakGrowthBytes([&] {
             std::string error;
-            song = Song::load(path.toStdString(), &error);
+            song = Attempt([&] { return Song::load(path.toStdString()); }, &error);
         });
         if (!growth)
             GTEST_SKIP() << "/proc/self/clear_refs cannot reset the peak here";
@@ -514,7 +515,7 @@ TEST(MidiFileRobustness, TruncationAndMutationAtEveryOffset)
     int songs = 0, refusals = 0;
     auto check = [&](const Bytes &bytes) {
         std::string error;
-        const auto file = MidiFile::parse(bytes, &error);
+        const auto file = Attempt([&] { return MidiFile::parse(bytes); }, &error);
         if (!file) {
             ++refusals;
             EXPECT_FALSE(error.empty());
@@ -528,7 +529,7 @@ TEST(MidiFileRobustness, TruncationAndMutationAtEveryOffset)
         }
         EXPECT_LE(events, bytes.size());
         EXPECT_LE(sysExBytes, bytes.size());
-        const auto song = Song::fromFile(*file, &error);
+        const auto song = Attempt([&] { return Song::fromFile(*file); }, &error);
         if (song) {
             ++songs;
             EXPECT_GT(song->lengthMs(), 0);
