@@ -70,7 +70,7 @@ void forEachEntry(const QByteArray &folder, Take take)
 } // namespace
 
 EFolderError::EFolderError(const QByteArray &folder, int error)
-    : std::runtime_error(describe(folder, error).toStdString())
+    : ECoreError(describe(folder, error))
 {
 }
 

@@ -6,16 +6,16 @@
 #include <QList>
 #include <QString>
 
+#include "core/coreerror.h"
+
 #include <functional>
-#include <stdexcept>
 
 // A folder that cannot be read or entered; the text names the folder and the
 // reason, ready to be shown.
-class EFolderError : public std::runtime_error
+class EFolderError : public ECoreError
 {
 public:
     EFolderError(const QByteArray &folder, int error);
-    QString message() const { return QString::fromUtf8(what()); }
 };
 
 // Makes `folder` the process's current folder. Throws EFolderError.

@@ -20,14 +20,14 @@ constexpr qint64 ChunkBytes = 64 * 1024;
 // chosen file is not a playlist, and reading it whole could take gigabytes.
 constexpr qsizetype MaxLineBytes = 64 * 1024;
 
-PlaylistFileError readError(const QByteArray &fileName, const QString &reason)
+EPlaylistFileError readError(const QByteArray &fileName, const QString &reason)
 {
-    return PlaylistFileError(QStringLiteral("Cannot read the playlist file %1: %2").arg(DecodePath(fileName), reason));
+    return EPlaylistFileError(QStringLiteral("Cannot read the playlist file %1: %2").arg(DecodePath(fileName), reason));
 }
 
-PlaylistFileError writeError(const QByteArray &fileName, const QString &reason)
+EPlaylistFileError writeError(const QByteArray &fileName, const QString &reason)
 {
-    return PlaylistFileError(QStringLiteral("Cannot write the playlist file %1: %2").arg(DecodePath(fileName), reason));
+    return EPlaylistFileError(QStringLiteral("Cannot write the playlist file %1: %2").arg(DecodePath(fileName), reason));
 }
 
 // Splits a stream of bytes into lines at CR LF, a lone CR or a lone LF; a

@@ -8,14 +8,14 @@
 #include <QList>
 #include <QString>
 
-#include <stdexcept>
+#include "core/coreerror.h"
 
 // A playlist file that could not be read or written; the text names the file
 // and the reason ("Cannot read the playlist file PATH: REASON").
-class PlaylistFileError : public std::runtime_error
+class EPlaylistFileError : public ECoreError
 {
 public:
-    explicit PlaylistFileError(const QString &message) : std::runtime_error(message.toStdString()) {}
+    using ECoreError::ECoreError;
 };
 
 enum class QvtReadStatus {
@@ -33,7 +33,7 @@ struct QvtReadResult {
 };
 
 // Reads a playlist file; anything but a regular file is no file. A UTF-8
-// byte-order mark before the first line is skipped. Throws PlaylistFileError
+// byte-order mark before the first line is skipped. Throws EPlaylistFileError
 // when the file exists but cannot be read, or its count line is missing, not
 // a number or negative, or it ends before its entries.
 QvtReadResult ReadQvtFile(const QByteArray &fileName);
@@ -46,6 +46,6 @@ QByteArray LegacyLineToPath(const QByteArray &line);
 QByteArray SerializeQvt(const QList<TQVTItem> &items);
 
 // Replaces the file whole (ReplaceFile): a failure leaves the old file as it
-// was. Throws PlaylistFileError ("Cannot write the playlist file PATH:
+// was. Throws EPlaylistFileError ("Cannot write the playlist file PATH:
 // REASON").
 void WriteQvtFile(const QByteArray &fileName, const QList<TQVTItem> &items);

@@ -38,9 +38,9 @@ int hexDigit(QChar c)
     return -1;
 }
 
-SettingsError storeError(const QString &path)
+ESettingsError storeError(const QString &path)
 {
-    return SettingsError(QStringLiteral("'%1' の設定に失敗しました").arg(path));
+    return ESettingsError(QStringLiteral("'%1' の設定に失敗しました").arg(path));
 }
 
 // QSettings reads every file it names as soon as it is made, and would block
@@ -173,7 +173,7 @@ SettingsStore::~SettingsStore()
     try {
         if (m_settings && !m_flushed && !m_changes.isEmpty())
             store();
-    } catch (const SettingsError &) {
+    } catch (const ESettingsError &) {
     }
 }
 
@@ -196,7 +196,7 @@ int SettingsStore::ReadIntSetting(const QString &section, const QString &name, i
     // Anything Qt does not give back as plain text ("1, 2", "@Variant(...)",
     // "@ByteArray(...)", "@Invalid()") was not written by us as a value.
     if (stored.typeId() != QMetaType::QString)
-        throw SettingsError(QStringLiteral("'%1' のデータ型が不正です").arg(name));
+        throw ESettingsError(QStringLiteral("'%1' のデータ型が不正です").arg(name));
     int value = defaultValue;
     return ParseSettingInt(stored.toString(), value) ? value : defaultValue;
 }

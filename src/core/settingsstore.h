@@ -5,16 +5,17 @@
 #include <QList>
 #include <QString>
 
+#include "core/coreerror.h"
+
 #include <memory>
-#include <stdexcept>
 
 class QSettings;
 
 // A failure of the store; its text is the message shown to the user.
-class SettingsError : public std::runtime_error
+class ESettingsError : public ECoreError
 {
 public:
-    explicit SettingsError(const QString &message) : std::runtime_error(message.toStdString()) {}
+    using ECoreError::ECoreError;
 };
 
 // The text-to-integer rule of the stored values: leading spaces, one sign,
@@ -83,7 +84,7 @@ public:
     QString ReadTextSetting(const Setting &setting);
     void WriteTextSetting(const Setting &setting, const QString &value);
 
-    // Stores the writes; throws SettingsError ("'%s' の設定に失敗しました"
+    // Stores the writes; throws ESettingsError ("'%s' の設定に失敗しました"
     // with the file's path) when they could not be stored, and then the
     // file is as it was.
     void Flush();

@@ -5,11 +5,12 @@
 // tool link it alone.
 #pragma once
 
+#include "device/deviceerror.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -75,10 +76,10 @@ private:
 };
 
 // A song that cannot be read or played; what() is one of the MidiText texts.
-class EMidiFileError : public std::runtime_error
+class EMidiFileError : public EDeviceError
 {
 public:
-    using std::runtime_error::runtime_error;
+    using EDeviceError::EDeviceError;
 };
 
 class MidiFile

@@ -7,7 +7,7 @@ const char *const NoDeviceText = "MCI デバイスがありません";
 }
 
 EMCIDeviceError::EMCIDeviceError(const QString &message)
-    : std::runtime_error(message.toStdString())
+    : EDeviceError(message.toStdString())
 {
 }
 

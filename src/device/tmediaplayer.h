@@ -4,6 +4,7 @@
 // sequencer.
 #pragma once
 
+#include "device/deviceerror.h"
 #include "device/sequencer.h"
 
 #include <QByteArray>
@@ -11,9 +12,8 @@
 
 #include <functional>
 #include <memory>
-#include <stdexcept>
 
-class EMCIDeviceError : public std::runtime_error
+class EMCIDeviceError : public EDeviceError
 {
 public:
     explicit EMCIDeviceError(const QString &message);

@@ -38,7 +38,7 @@ std::string readErrorOf(const QByteArray &bytes)
 {
     try {
         parse(bytes);
-    } catch (const PlaylistFileError &e) {
+    } catch (const EPlaylistFileError &e) {
         return e.what();
     }
     return "(no error)";
@@ -310,7 +310,7 @@ TEST_F(QvtFileTest, LineEndsAcrossReadChunksAreFound)
 
     const QByteArray upToNul(chunk - head.size(), 'a');
     write(path("nul.qvt"), head + upToNul + QByteArray("\0b\r\nc\r\n", 6));
-    EXPECT_THROW(ReadQvtFile(path("nul.qvt")), PlaylistFileError); // ends before its 3 entries
+    EXPECT_THROW(ReadQvtFile(path("nul.qvt")), EPlaylistFileError); // ends before its 3 entries
     write(path("nul1.qvt"), "QVT1.10\r\n1\r\n" + upToNul + QByteArray("\0b\r\n", 4));
     EXPECT_EQ(paths(ReadQvtFile(path("nul1.qvt"))), QList<QByteArray>({upToNul}));
 }
@@ -321,7 +321,7 @@ TEST_F(QvtFileTest, ReadErrorsComeFromFilesToo)
     try {
         ReadQvtFile(path("short.qvt"));
         FAIL() << "no error";
-    } catch (const PlaylistFileError &e) {
+    } catch (const EPlaylistFileError &e) {
         EXPECT_EQ(std::string(e.what()), "Cannot read the playlist file " + path("short.qvt").toStdString()
                                              + ": the file ends before its 2 entries");
     }
@@ -334,7 +334,7 @@ TEST_F(QvtFileTest, AWriteIntoARegularFileFolderFailsWithTheSystemReason)
     try {
         WriteQvtFile(target, items({"/a.mid"}));
         FAIL() << "no error";
-    } catch (const PlaylistFileError &e) {
+    } catch (const EPlaylistFileError &e) {
         const std::string text = e.what();
         const std::string prefix = "Cannot write the playlist file " + target.toStdString() + ": ";
         EXPECT_EQ(text.substr(0, prefix.size()), prefix);
@@ -348,7 +348,7 @@ TEST_F(QvtFileTest, APathWithALineBreakIsRefusedAndTheOldFileKept)
     const QByteArray file = path("keep.qvt");
     WriteQvtFile(file, items({"/old.mid"}));
     const QByteArray before = read(file);
-    EXPECT_THROW(WriteQvtFile(file, items({"/a.mid", "/bad\nname.mid"})), PlaylistFileError);
+    EXPECT_THROW(WriteQvtFile(file, items({"/a.mid", "/bad\nname.mid"})), EPlaylistFileError);
     EXPECT_EQ(read(file), before);
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.qvt")});
 }

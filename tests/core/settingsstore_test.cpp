@@ -28,7 +28,7 @@ std::string messageOf(const std::function<void()> &action)
 {
     try {
         action();
-    } catch (const SettingsError &e) {
+    } catch (const ESettingsError &e) {
         return e.what();
     }
     return "(no error)";
@@ -269,7 +269,7 @@ TEST_F(SettingsStoreTest, AMalformedFileDoesNotHideAFailedWrite)
     store.WriteIntSetting(QStringLiteral("Position"), QStringLiteral("Top"), 5);
     ASSERT_TRUE(QDir(m_config + QStringLiteral("/Kestrix")).removeRecursively());
     writeAll(m_config + QStringLiteral("/Kestrix"), "blocker");
-    EXPECT_THROW(store.Flush(), SettingsError);
+    EXPECT_THROW(store.Flush(), ESettingsError);
 }
 
 TEST_F(SettingsStoreTest, AMalformedFileIsRewrittenWithoutComplaint)
@@ -291,7 +291,7 @@ TEST_F(SettingsStoreTest, AFolderInPlaceOfTheFileGivesDefaults)
     EXPECT_EQ(store.Refusal(), QStringLiteral("'") + confFile() + QStringLiteral("' の設定に失敗しました"));
     EXPECT_EQ(store.ReadIntSetting(QStringLiteral("Position"), QStringLiteral("Top"), 78), 78);
     store.WriteFlagSetting(QStringLiteral("Option"), QStringLiteral("Random"), true);
-    EXPECT_THROW(store.Flush(), SettingsError);
+    EXPECT_THROW(store.Flush(), ESettingsError);
     EXPECT_TRUE(QFileInfo(confFile()).isDir());
 }
 

@@ -152,8 +152,8 @@ void TFrm_main::ReadAutomaticPlaylist()
     QvtReadResult result;
     try {
         result = ReadQvtFile(path);
-    } catch (const PlaylistFileError &e) {
-        throw PlaylistFileError(QString::fromUtf8(e.what()) + QStringLiteral("; ") + keepUnreadableList(path));
+    } catch (const EPlaylistFileError &e) {
+        throw EPlaylistFileError(QString::fromUtf8(e.what()) + QStringLiteral("; ") + keepUnreadableList(path));
     }
     switch (result.status) {
     case QvtReadStatus::NothingRead:
