@@ -7,17 +7,47 @@
 #include "gui/desktopservices.h"
 #include "gui/mainwindow/tfrm_main.h"
 #include "gui/messages.h"
+#include "gui/quitrequests.h"
 #include "gui/singleinstance.h"
 #include "gui/startup.h"
 
 #include <QApplication>
+#include <QSessionManager>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// An option on the command line: --help, --version or a mistake, answered
+// in text, with no display needed.
+bool hasOption(int argc, char **argv)
+{
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+        if (argv[i][0] == '-' && argv[i][1] != '\0')
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    QCoreApplication::setOrganizationName(OrganizationName());
+    QCoreApplication::setApplicationName(ApplicationName());
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUAVETTE_VERSION));
+    if (hasOption(argc, argv)) {
+        QCoreApplication text(argc, argv);
+        ParseCommandLine(text, argc, argv); // ends the process for --help and --version
+    }
+    // Under a Wayland session with XWayland beside it, X11 is where the
+    // windows can keep their places and the controller stays on top; a
+    // platform the user chose wins.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+
     QApplication app(argc, argv);
-    app.setOrganizationName(OrganizationName());
-    app.setApplicationName(ApplicationName());
-    app.setApplicationVersion(QStringLiteral(QUAVETTE_VERSION));
     app.setWindowIcon(QIcon(QStringLiteral(":/icons/quavette.svg")));
     app.setQuitOnLastWindowClosed(false);
 
@@ -28,10 +58,12 @@ int main(int argc, char *argv[])
         break;
     case SingleInstance::Start::HandedOver:
         return 0;
-    case SingleInstance::Start::NoAnswer:
-        ShowMessage({ApplicationName(), QStringLiteral("Quavette is running already but does not answer."),
-                     MsgIcon::Warning, QMessageBox::Ok});
+    case SingleInstance::Start::NoAnswer: {
+        const QString text = QStringLiteral("Quavette is running already but does not answer.");
+        std::fprintf(stderr, "%s\n", qUtf8Printable(text));
+        ShowMessage({ApplicationName(), text, MsgIcon::Warning, QMessageBox::Ok});
         return 1;
+    }
     }
 
     // The SoundFont loads while the windows are made, so the first Play does
@@ -41,6 +73,14 @@ int main(int argc, char *argv[])
     AppWindows windows = CreateAppWindows();
     QObject::connect(windows.main.get(), &TFrm_main::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     DesktopServices services(instance, files);
+
+    // Told to end by the desktop, the program closes as File > Exit does,
+    // asking nothing.
+    QuitRequests quitRequests;
+    const auto quit = [&windows] { QuitWithoutAsking(windows.main.get()); };
+    QObject::connect(&quitRequests, &QuitRequests::requested, &app, quit);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [quit](QSessionManager &) { quit(); });
+
     windows.main->show();
     return app.exec();
 }

@@ -5,12 +5,18 @@
 #include <QApplication>
 #include <QPointer>
 
+#include <cstdio>
 #include <exception>
 #include <utility>
 #include <vector>
 
 namespace {
 MessageHook g_hook;
+bool g_toStandardError = false;
+// Longer lines (a path of 100,000 characters) would take the box seconds to
+// lay out, and no one reads them there.
+constexpr int LongestShownLine = 300;
+constexpr int LongestDetailedLine = 65536;
 QPointer<QWidget> g_owner;
 QString g_applicationTitle = ApplicationName();
 
@@ -39,13 +45,46 @@ void SetMessageOwner(QWidget *owner)
         g_owner->setWindowIconText(EscapeTitlePlaceholder(g_applicationTitle));
 }
 
+void SetMessagesToStandardError(bool on)
+{
+    g_toStandardError = on;
+}
+
+QString ElideLongLines(const QString &text, int longest)
+{
+    if (text.size() <= longest)
+        return text;
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString &line : lines) {
+        if (line.size() > longest) {
+            const qsizetype head = longest / 2 - 1;
+            const qsizetype tail = longest - head - 1;
+            line = line.left(head) + QChar(0x2026) + line.right(tail);
+        }
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 QMessageBox::StandardButton ShowMessage(const MessageRequest &request)
 {
+    if (g_toStandardError) {
+        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(request.caption), qUtf8Printable(request.text));
+        // Nothing is asked: the answer that changes the least.
+        for (const QMessageBox::StandardButton answer : {QMessageBox::Ok, QMessageBox::No, QMessageBox::Cancel}) {
+            if (request.buttons & answer)
+                return answer;
+        }
+        return QMessageBox::NoButton;
+    }
     if (g_hook)
         return g_hook(request);
-    QMessageBox box(toQtIcon(request.icon), EscapeTitlePlaceholder(request.caption), request.text, request.buttons,
+    const QString shown = ElideLongLines(request.text, LongestShownLine);
+    QMessageBox box(toQtIcon(request.icon), EscapeTitlePlaceholder(request.caption), shown, request.buttons,
                     g_owner.data());
     box.setObjectName(QStringLiteral("MessageBox"));
+    // The whole text stays at hand, within what a text view shows quickly.
+    if (shown != request.text)
+        box.setDetailedText(ElideLongLines(request.text, LongestDetailedLine));
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

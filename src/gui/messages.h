@@ -27,7 +27,18 @@ void SetMessageHook(MessageHook hook);
 // title as its icon text; nullptr: none.
 void SetMessageOwner(QWidget *owner);
 
+// Shows the box; lines longer than a person reads are shortened in the middle,
+// the whole text kept in the box's details.
 QMessageBox::StandardButton ShowMessage(const MessageRequest &request);
+
+// While the program ends without asking (the desktop told it to end), boxes
+// are written to standard error instead, answered with OK (else No, else
+// Cancel).
+void SetMessagesToStandardError(bool on);
+
+// `text` with every line longer than `longest` characters shortened to it by
+// an ellipsis in its middle.
+QString ElideLongLines(const QString &text, int longest);
 
 // The program's own boxes: caption "error", one OK button, no icon.
 void ShowErrorMessage(const QString &text);
