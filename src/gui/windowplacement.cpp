@@ -86,3 +86,18 @@ QRect UsableBoundsOnScreens(int left, int top, int width, int height, QSize fall
         screens.append(screen->availableGeometry());
     return UsableBounds(left, top, width, height, screens, fallback);
 }
+
+bool WindowPlacesAreKnown()
+{
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+QRect BoundsToStore(const QRect &read, const QRect &applied, const QRect &now, bool placesKnown)
+{
+    if (placesKnown)
+        return now;
+    constexpr int Rounding = 2;
+    const bool onlyRounded = std::abs(now.width() - applied.width()) <= Rounding
+        && std::abs(now.height() - applied.height()) <= Rounding;
+    return QRect(read.topLeft(), onlyRounded ? read.size() : now.size());
+}

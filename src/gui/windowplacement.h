@@ -24,3 +24,14 @@ QRect UsableBounds(int left, int top, int width, int height, const QList<QRect> 
 
 // The same on the screens of this session.
 QRect UsableBoundsOnScreens(int left, int top, int width, int height, QSize fallback);
+
+// False on a Wayland display, where a client can neither learn nor set where
+// its windows are: the places read at start are then stored back unchanged.
+bool WindowPlacesAreKnown();
+
+// The bounds to store for a window that was given `applied` from the stored
+// `read` and now has `now`. Where places are not known, the place read is
+// kept; and a size the compositor only rounded (by a pixel or two, at a
+// scale factor) is stored as it was read, so that nothing creeps from start
+// to start.
+QRect BoundsToStore(const QRect &read, const QRect &applied, const QRect &now, bool placesKnown);

@@ -59,4 +59,6 @@ protected:
 
 private:
     void FormPaint();
+
+    QPoint m_readPlace; // as stored, for where the place cannot be known
 };

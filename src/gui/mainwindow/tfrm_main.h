@@ -346,6 +346,9 @@ private:
     // The frame's place and the window's size in the normal state: what the
     // close stores for a maximized window.
     QRect m_restoredBounds;
+    // The bounds read at start, and those applied from them.
+    QRect m_readBounds;
+    QRect m_appliedBounds;
     int m_listWidth = 330;
     bool m_tickBoxOpen = false;
     bool m_tickAsleep = false;

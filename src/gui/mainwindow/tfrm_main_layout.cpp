@@ -116,7 +116,10 @@ void TFrm_main::Showcontroller1Click()
         Frm_ctrl->close();
         return;
     }
+    // From any state, minimised too.
+    Frm_ctrl->setWindowState(Frm_ctrl->windowState() & ~Qt::WindowMinimized);
     Frm_ctrl->show();
+    Frm_ctrl->raise();
     wakeTick();
     if (Tmr1->isActive())
         Frm_ctrl->ShowPositionMaximum(MediaPlayer->Length());

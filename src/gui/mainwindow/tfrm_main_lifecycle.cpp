@@ -42,6 +42,8 @@ void TFrm_main::FormCreate()
         move(bounds.topLeft());
         resize(bounds.size());
         m_restoredBounds = QRect(pos(), size());
+        m_readBounds = QRect(left, top, width, height);
+        m_appliedBounds = bounds;
         setListWidth(store.ReadIntSetting(Settings::ListWidth));
         VMusicList->header()->resizeSection(0, store.ReadIntSetting(Settings::FileNameWidth));
         VMusicList->header()->resizeSection(1, store.ReadIntSetting(Settings::PathNameWidth));
@@ -85,7 +87,8 @@ void TFrm_main::FormClose()
     {
         SettingsStore store;
         const bool maximized = isMaximized();
-        const QRect bounds = maximized ? m_restoredBounds : QRect(pos(), size());
+        const QRect bounds = BoundsToStore(m_readBounds, m_appliedBounds,
+                                           maximized ? m_restoredBounds : QRect(pos(), size()), WindowPlacesAreKnown());
         if (maximized)
             setWindowState(windowState() & ~Qt::WindowMaximized);
         store.WriteIntSetting(Settings::Top, bounds.top());
