@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -14,6 +15,11 @@ constexpr std::size_t FrameBytes = sizeof(float) * Channels;
 constexpr int ChunkFrames = 1024;
 // Below one step of 16-bit audio: such audio may be overwritten unheard.
 constexpr float SilencePeak = 2e-5f;
+// PipeWire's graph runs in periods of the latency a stream asks for, (tlength
+// - 2 minreq) / 2, and reports none of it: at our defaults that is 83 ms,
+// every start and resume waiting up to two of them. This much is asked
+// instead; the buffer stays as large, and requests come as rarely.
+constexpr int PipeWirePeriodFrames = 512;
 
 } // namespace
 
@@ -105,8 +111,15 @@ bool PulseOutput::ensureContext()
         return false;
     for (;;) {
         const pa_context_state_t state = pa_context_get_state(m_context);
-        if (state == PA_CONTEXT_READY)
+        if (state == PA_CONTEXT_READY) {
+            m_pipewire = false;
+            if (pa_operation *op = pa_context_get_server_info(m_context, &PulseOutput::onServerInfo, this)) {
+                while (pa_operation_get_state(op) == PA_OPERATION_RUNNING)
+                    pa_threaded_mainloop_wait(m_loop);
+                pa_operation_unref(op);
+            }
             return true;
+        }
         if (!PA_CONTEXT_IS_GOOD(state))
             return false;
         pa_threaded_mainloop_wait(m_loop);
@@ -168,7 +181,8 @@ bool PulseOutput::openStream()
     attr.maxlength = std::uint32_t(-1);
     attr.tlength = std::uint32_t(std::size_t(m_latency) * FrameBytes);
     attr.prebuf = std::uint32_t(ChunkFrames * FrameBytes);
-    attr.minreq = std::uint32_t(std::size_t(m_request) * FrameBytes);
+    const int request = m_pipewire ? std::max(ChunkFrames, (m_latency - 2 * PipeWirePeriodFrames) / 2) : m_request;
+    attr.minreq = std::uint32_t(std::size_t(request) * FrameBytes);
     attr.fragsize = std::uint32_t(-1);
     if (pa_stream_connect_playback(m_stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr) < 0) {
         closeStream();
@@ -433,6 +447,13 @@ void PulseOutput::onStreamState(pa_stream *stream, void *data)
     // One still opening is left to openStream, which waits for it.
     if (self->m_streamUp && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream)))
         self->onLost();
+    pa_threaded_mainloop_signal(self->m_loop, 0);
+}
+
+void PulseOutput::onServerInfo(pa_context *, const pa_server_info *info, void *data)
+{
+    auto *self = static_cast<PulseOutput *>(data);
+    self->m_pipewire = info && info->server_name && std::strstr(info->server_name, "PipeWire");
     pa_threaded_mainloop_signal(self->m_loop, 0);
 }
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 struct pa_context;
+struct pa_server_info;
 struct pa_stream;
 struct pa_threaded_mainloop;
 
@@ -84,6 +85,7 @@ private:
     void reconnect();
 
     static void onContextState(pa_context *, void *self);
+    static void onServerInfo(pa_context *, const pa_server_info *, void *self);
     static void onTimed(pa_stream *, int, void *self);
     static void onStreamState(pa_stream *, void *self);
     static void onWrite(pa_stream *, std::size_t, void *self);
@@ -115,6 +117,7 @@ private:
     bool m_contextUp = false;
     bool m_streamUp = false;
     bool m_reconnecting = false; // an attempt holds the context and stream
+    bool m_pipewire = false;     // PipeWire's PulseAudio service answers
 
     // Reconnects, off the loop's own thread, after the server went away.
     std::mutex m_retryMutex;
