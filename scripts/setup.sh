@@ -12,6 +12,7 @@ packages=(
   xvfb openbox xdotool x11-utils xauth pulseaudio pulseaudio-utils sox imagemagick
   python3 python3-pyatspi at-spi2-core dbus-x11
   dbus-bin playerctl desktop-file-utils shared-mime-info libglib2.0-bin
+  pipewire pipewire-pulse wireplumber
 )
 
 missing=()

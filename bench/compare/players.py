@@ -139,7 +139,7 @@ def rss_mb(pid):
 # The private desktop --------------------------------------------------------
 
 class Desktop:
-    def __init__(self, work):
+    def __init__(self, work, server="pulseaudio"):
         self.work = work
         self.procs = []
         os.makedirs(f"{work}/run", mode=0o700)
@@ -151,7 +151,39 @@ class Desktop:
         self.env = dict(os.environ, DISPLAY=self.display, XDG_RUNTIME_DIR=f"{work}/run",
                         PULSE_SERVER=f"unix:{work}/run/pulse/native")
         self.env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        self.pipewire = server == "pipewire"
         self._spawn(["Xvfb", self.display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"])
+        bus = subprocess.run(["dbus-daemon", "--session", "--fork", "--print-address=1", "--print-pid=1"],
+                             capture_output=True, text=True, check=True).stdout.split()
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = bus[0]
+        self.bus_pid = int(bus[1])
+        if self.pipewire:
+            self._start_pipewire()
+        else:
+            self._start_pulseaudio()
+        for _ in range(100):
+            if os.path.exists(f"/tmp/.X11-unix/X{display}"):
+                break
+            time.sleep(0.05)
+
+    def _start_pipewire(self):
+        """PipeWire with its session manager and its PulseAudio service, as
+        today's desktops run it; the same null sink, at 44.1 kHz."""
+        env = dict(self.env, PIPEWIRE_RUNTIME_DIR=self.env["XDG_RUNTIME_DIR"])
+        self.env = env
+        self.server = self._spawn(["pipewire"]).pid
+        self._spawn(["wireplumber"])
+        self._spawn(["pipewire-pulse"])
+        for _ in range(200):
+            if subprocess.run(["pactl", "info"], env=env, capture_output=True).returncode == 0:
+                break
+            time.sleep(0.05)
+        subprocess.run(["pactl", "load-module", "module-null-sink", "sink_name=bench", "rate=44100"], env=env,
+                       check=True, capture_output=True)
+        subprocess.run(["pactl", "set-default-sink", "bench"], env=env, check=True)
+
+    def _start_pulseaudio(self):
+        work = self.work
         subprocess.run(["pulseaudio", "-D", "--exit-idle-time=-1", "-n",
                         "--load=module-null-sink sink_name=bench rate=44100",
                         "--load=module-native-protocol-unix",
@@ -160,14 +192,6 @@ class Desktop:
         os.chmod(f"{work}/pub/native", 0o777)
         with open(f"{work}/run/pulse/pid") as f:
             self.server = int(f.read())
-        bus = subprocess.run(["dbus-daemon", "--session", "--fork", "--print-address=1", "--print-pid=1"],
-                             capture_output=True, text=True, check=True).stdout.split()
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = bus[0]
-        self.bus_pid = int(bus[1])
-        for _ in range(100):
-            if os.path.exists(f"/tmp/.X11-unix/X{display}"):
-                break
-            time.sleep(0.05)
 
     def _spawn(self, cmd):
         proc = subprocess.Popen(cmd, env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
@@ -176,7 +200,8 @@ class Desktop:
         return proc
 
     def close(self):
-        subprocess.run(["pulseaudio", "--kill"], env=self.env, stderr=subprocess.DEVNULL)
+        if not self.pipewire:
+            subprocess.run(["pulseaudio", "--kill"], env=self.env, stderr=subprocess.DEVNULL)
         for proc in self.procs:
             proc.kill()
             proc.wait()
@@ -505,7 +530,7 @@ class Bench:
         self.quavette = os.path.join(args.build, "src", "quavette")
         self.device = os.path.join(args.build, "bench", "device", "bench_device_realtime")
         self.soundfont = args.soundfont
-        self.desktop = Desktop(self.work)
+        self.desktop = Desktop(self.work, args.server)
         # Songs where every player, vlc's plain user too, may read them.
         self.song = self._copy(args.song, "song.mid")
         self.lat_low, self.lat_high = f"{self.work}/low.mid", f"{self.work}/high.mid"
@@ -652,6 +677,8 @@ def main():
     args.idle = float(os.environ.get("IDLE", "30"))
     args.rounds = int(os.environ.get("ROUNDS", "3"))
     args.keep = bool(os.environ.get("KEEP"))
+    args.server = os.environ.get("SERVER", "pulseaudio")
+    args.parts = os.environ.get("PARTS", "cpu,latency,gap").split(",")
     names = os.environ.get("PLAYERS", "quavette,device,fluidsynth,audacious,vlc").split(",")
 
     bench = Bench(args)
@@ -664,10 +691,14 @@ def main():
         for round_no in range(1, args.rounds + 1):
             for player in players:
                 log(f"round {round_no}: {player.name}")
-                figures = bench.playing_and_idle(player)
-                figures["play_total"] = figures["play_cpu"] + figures["play_server"]
-                figures |= bench.latency(player, round_no)
-                figures |= bench.gap(player, round_no)
+                figures = {}
+                if "cpu" in args.parts:
+                    figures = bench.playing_and_idle(player)
+                    figures["play_total"] = figures["play_cpu"] + figures["play_server"]
+                if "latency" in args.parts:
+                    figures |= bench.latency(player, round_no)
+                if "gap" in args.parts:
+                    figures |= bench.gap(player, round_no)
                 results[player.name].append(figures)
                 log("   " + ", ".join(f"{k} {v:.3f}" if isinstance(v, float) else f"{k} {v}"
                                       for k, v in sorted(figures.items())))
@@ -679,7 +710,7 @@ def main():
         return statistics.median(values) if values else None
 
     table = {n: {key: median(n, key) for key, _, _ in ROWS} for n in results}
-    print(f"song: {args.song} (first {args.seconds:.0f} s), SoundFont: {args.soundfont}")
+    print(f"sound server: {args.server}; song: {args.song} (first {args.seconds:.0f} s), SoundFont: {args.soundfont}")
     print(f"median of {args.rounds} interleaved rounds; paused and stopped: {args.idle:.0f} s after Pause, then Stop")
     width = max(len(label) for _, label, _ in ROWS) + 2
     print("".ljust(width) + "".join(n.rjust(13) for n in results))

@@ -8,7 +8,9 @@
 #
 # Environment: SONG, SF, PLAY_SECONDS (60), IDLE (seconds paused and then stopped, 30), ROUNDS (3),
 # PLAYERS (a comma list of quavette,quavette-pos,device,fluidsynth,audacious,vlc),
-# KEEP=1 keeps the work folder (recordings, logs).
+# KEEP=1 keeps the work folder (recordings, logs),
+# SERVER=pipewire plays to PipeWire's PulseAudio service instead (packages pipewire, pipewire-pulse,
+# wireplumber), PARTS (a comma list of cpu,latency,gap) measures only those.
 # The peers come from Debian packages, installed here when missing.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -17,7 +19,7 @@ build=$(cd "${1:-$root/build}" && pwd)
 
 packages=(fluidsynth fluid-soundfont-gm audacious audacious-plugins vlc-bin vlc-plugin-base
           vlc-plugin-fluidsynth xvfb xdotool x11-utils pulseaudio pulseaudio-utils dbus python3 python3-dbus
-          util-linux)
+          util-linux pipewire pipewire-pulse wireplumber)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

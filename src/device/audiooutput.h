@@ -19,6 +19,10 @@ public:
     // The song position, in frames, of the next frame rendered.
     virtual std::int64_t songFrame() = 0;
     virtual bool songPlaying() = 0;
+    // The output lost its stream (the sound server went away) while the song
+    // played: the song goes back to `songFrame`, the last one heard, and
+    // stays there until the output is back and renders again.
+    virtual void outputLost(std::int64_t songFrame) = 0;
 };
 
 class AudioOutput

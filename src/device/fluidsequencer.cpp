@@ -552,6 +552,18 @@ bool FluidSequencer::songPlaying()
     return m_player->mode() == TPlayerMode::pmPlaying;
 }
 
+// With the output locked. The position then holds at the frame heard, for
+// nothing renders until the output is back; what was rendered ahead is
+// rendered again from there, without the notes it left sounding.
+void FluidSequencer::outputLost(std::int64_t songFrame)
+{
+    if (!m_player || m_player->mode() != TPlayerMode::pmPlaying)
+        return;
+    m_player->rewindTo(songFrame);
+    m_player->silence();
+    m_heard.store(std::uint64_t(std::uint32_t(m_player->position())) << 32 | steadyMs(), std::memory_order_release);
+}
+
 void FluidSequencer::render(int frames, float *left, float *right)
 {
     if (!m_player) {

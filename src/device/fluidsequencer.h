@@ -105,6 +105,7 @@ private:
     int renderAudio(int frames, float *left, float *right) override;
     std::int64_t songFrame() override;
     bool songPlaying() override;
+    void outputLost(std::int64_t songFrame) override;
 
     Options m_options;
     // Held by every command and by a change of SoundFont, so that a font

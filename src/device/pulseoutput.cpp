@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -14,6 +15,11 @@ constexpr std::size_t FrameBytes = sizeof(float) * Channels;
 constexpr int ChunkFrames = 1024;
 // Below one step of 16-bit audio: such audio may be overwritten unheard.
 constexpr float SilencePeak = 2e-5f;
+// PipeWire's graph runs in periods of the latency a stream asks for, (tlength
+// - 2 minreq) / 2, and reports none of it: at our defaults that is 83 ms,
+// every start and resume waiting up to two of them. This much is asked
+// instead; the buffer stays as large, and requests come as rarely.
+constexpr int PipeWirePeriodFrames = 512;
 
 } // namespace
 
@@ -31,11 +37,19 @@ PulseOutput::PulseOutput(AudioSource *source, int sampleRate, int latencyFrames,
 
 PulseOutput::~PulseOutput()
 {
+    {
+        std::lock_guard retry(m_retryMutex);
+        m_quit = true;
+    }
+    m_retryWake.notify_all();
+    if (m_reconnector.joinable())
+        m_reconnector.join();
     if (!m_loop)
         return;
     pa_threaded_mainloop_lock(m_loop);
     closeStream();
     if (m_context) {
+        pa_context_set_state_callback(m_context, nullptr, nullptr);
         pa_context_disconnect(m_context);
         pa_context_unref(m_context);
         m_context = nullptr;
@@ -82,10 +96,12 @@ bool PulseOutput::ensureContext()
         return true;
     closeStream();
     if (m_context) {
+        pa_context_set_state_callback(m_context, nullptr, nullptr);
         pa_context_disconnect(m_context);
         pa_context_unref(m_context);
         m_context = nullptr;
     }
+    m_contextUp = false;
     m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "Quavette");
     if (!m_context)
         return false;
@@ -95,8 +111,15 @@ bool PulseOutput::ensureContext()
         return false;
     for (;;) {
         const pa_context_state_t state = pa_context_get_state(m_context);
-        if (state == PA_CONTEXT_READY)
+        if (state == PA_CONTEXT_READY) {
+            m_pipewire = false;
+            if (pa_operation *op = pa_context_get_server_info(m_context, &PulseOutput::onServerInfo, this)) {
+                while (pa_operation_get_state(op) == PA_OPERATION_RUNNING)
+                    pa_threaded_mainloop_wait(m_loop);
+                pa_operation_unref(op);
+            }
             return true;
+        }
         if (!PA_CONTEXT_IS_GOOD(state))
             return false;
         pa_threaded_mainloop_wait(m_loop);
@@ -107,6 +130,8 @@ bool PulseOutput::start()
 {
     if (!m_loop)
         return false;
+    while (m_reconnecting)
+        pa_threaded_mainloop_wait(m_loop);
     if (m_stream && pa_stream_get_state(m_stream) != PA_STREAM_READY)
         closeStream(); // the server went away meanwhile
     if (!m_stream)
@@ -148,6 +173,7 @@ bool PulseOutput::openStream()
     m_holdWrites = false;
     m_closing = false;
     m_chunks.clear();
+    m_timedFrame = -1;
     pa_stream_set_state_callback(m_stream, &PulseOutput::onStreamState, this);
     pa_stream_set_write_callback(m_stream, &PulseOutput::onWrite, this);
     // The whole buffer is the latency; playback starts with the first piece.
@@ -155,7 +181,8 @@ bool PulseOutput::openStream()
     attr.maxlength = std::uint32_t(-1);
     attr.tlength = std::uint32_t(std::size_t(m_latency) * FrameBytes);
     attr.prebuf = std::uint32_t(ChunkFrames * FrameBytes);
-    attr.minreq = std::uint32_t(std::size_t(m_request) * FrameBytes);
+    const int request = m_pipewire ? std::max(ChunkFrames, (m_latency - 2 * PipeWirePeriodFrames) / 2) : m_request;
+    attr.minreq = std::uint32_t(std::size_t(request) * FrameBytes);
     attr.fragsize = std::uint32_t(-1);
     if (pa_stream_connect_playback(m_stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr) < 0) {
         closeStream();
@@ -163,8 +190,10 @@ bool PulseOutput::openStream()
     }
     for (;;) {
         const pa_stream_state_t state = pa_stream_get_state(m_stream);
-        if (state == PA_STREAM_READY)
+        if (state == PA_STREAM_READY) {
+            m_streamUp = true;
             return true;
+        }
         if (!PA_STREAM_IS_GOOD(state)) {
             closeStream();
             return false;
@@ -182,6 +211,7 @@ void PulseOutput::closeStream()
     pa_stream_disconnect(m_stream);
     pa_stream_unref(m_stream);
     m_stream = nullptr;
+    m_streamUp = false;
     m_closing = false;
     m_chunks.clear();
 }
@@ -225,6 +255,10 @@ void PulseOutput::fill(int atLeast)
     }
     while (!m_chunks.empty() && m_chunks.front().start + m_chunks.front().frames + m_latency * 2 < m_written)
         m_chunks.pop_front();
+    // Keeps the account of what is heard fresh, for when the server goes
+    // away without warning.
+    if (pa_operation *op = pa_stream_update_timing_info(m_stream, &PulseOutput::onTimed, this))
+        pa_operation_unref(op);
 
     // Nothing plays and everything queued is silent for a while: close, so
     // that neither we nor the server wake up for nothing. From inside the
@@ -300,6 +334,14 @@ std::optional<std::int64_t> PulseOutput::heardFrame()
         pa_operation_unref(op);
     }
     m_holdWrites = false;
+    if (!m_stream) // lost while asking
+        return std::nullopt;
+    return timedFrame();
+}
+
+// The frame heard now, from the server's latest timing account.
+std::optional<std::int64_t> PulseOutput::timedFrame()
+{
     const pa_timing_info *t = pa_stream_get_timing_info(m_stream);
     if (!t || t->read_index_corrupt)
         return std::nullopt;
@@ -307,7 +349,65 @@ std::optional<std::int64_t> PulseOutput::heardFrame()
     frame -= std::int64_t(t->sink_usec) * m_rate / 1000000;
     if (t->playing)
         frame += std::int64_t(pa_timeval_age(&t->timestamp)) * m_rate / 1000000;
-    return std::max<std::int64_t>(0, frame);
+    frame = std::max<std::int64_t>(0, frame);
+    m_timedFrame = frame;
+    m_timedAt = std::chrono::steady_clock::now();
+    return frame;
+}
+
+// The stream or the whole connection is gone (the server was stopped or
+// restarted): the song goes back to where the listener was, and attempts to
+// reconnect begin.
+void PulseOutput::onLost()
+{
+    if (m_stream) {
+        std::int64_t heard = std::max<std::int64_t>(0, m_written - m_latency);
+        if (m_timedFrame >= 0) {
+            using namespace std::chrono;
+            const auto since = duration_cast<microseconds>(steady_clock::now() - m_timedAt).count();
+            heard = m_timedFrame + std::int64_t(since) * m_rate / 1000000;
+        }
+        heard = std::min(heard, m_written);
+        const std::int64_t song = songAt(heard);
+        const bool playing = m_source->songPlaying();
+        closeStream();
+        if (playing)
+            m_source->outputLost(song);
+    }
+    {
+        std::lock_guard retry(m_retryMutex);
+        m_lost = true;
+        if (!m_reconnector.joinable())
+            m_reconnector = std::thread(&PulseOutput::reconnect, this);
+    }
+    m_retryWake.notify_all();
+}
+
+void PulseOutput::reconnect()
+{
+    RetryDelay delay;
+    std::unique_lock retry(m_retryMutex);
+    for (;;) {
+        m_retryWake.wait(retry, [&] { return m_lost || m_quit; });
+        if (m_retryWake.wait_for(retry, std::chrono::milliseconds(delay.next()), [&] { return m_quit; }))
+            return;
+        m_lost = false;
+        retry.unlock();
+        lock();
+        m_reconnecting = true;
+        bool back = ensureContext();
+        // A song that was playing goes on; else the next Play opens a stream.
+        if (back && !m_stream && m_source->songPlaying())
+            back = openStream();
+        m_reconnecting = false;
+        pa_threaded_mainloop_signal(m_loop, 0);
+        unlock();
+        retry.lock();
+        if (back)
+            delay.reset();
+        else
+            m_lost = true;
+    }
 }
 
 std::int64_t PulseOutput::songAt(std::int64_t streamFrame) const
@@ -328,14 +428,40 @@ void PulseOutput::forget(std::int64_t from)
         m_chunks.back().frames = int(from - m_chunks.back().start);
 }
 
-void PulseOutput::onContextState(pa_context *, void *self)
+void PulseOutput::onContextState(pa_context *context, void *data)
 {
-    pa_threaded_mainloop_signal(static_cast<PulseOutput *>(self)->m_loop, 0);
+    auto *self = static_cast<PulseOutput *>(data);
+    const pa_context_state_t state = pa_context_get_state(context);
+    if (state == PA_CONTEXT_READY) {
+        self->m_contextUp = true;
+    } else if (!PA_CONTEXT_IS_GOOD(state) && self->m_contextUp) {
+        self->m_contextUp = false;
+        self->onLost();
+    }
+    pa_threaded_mainloop_signal(self->m_loop, 0);
 }
 
-void PulseOutput::onStreamState(pa_stream *, void *self)
+void PulseOutput::onStreamState(pa_stream *stream, void *data)
 {
-    pa_threaded_mainloop_signal(static_cast<PulseOutput *>(self)->m_loop, 0);
+    auto *self = static_cast<PulseOutput *>(data);
+    // One still opening is left to openStream, which waits for it.
+    if (self->m_streamUp && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream)))
+        self->onLost();
+    pa_threaded_mainloop_signal(self->m_loop, 0);
+}
+
+void PulseOutput::onServerInfo(pa_context *, const pa_server_info *info, void *data)
+{
+    auto *self = static_cast<PulseOutput *>(data);
+    self->m_pipewire = info && info->server_name && std::strstr(info->server_name, "PipeWire");
+    pa_threaded_mainloop_signal(self->m_loop, 0);
+}
+
+void PulseOutput::onTimed(pa_stream *stream, int success, void *data)
+{
+    auto *self = static_cast<PulseOutput *>(data);
+    if (success && stream == self->m_stream && self->m_streamUp && !self->m_holdWrites)
+        self->timedFrame();
 }
 
 void PulseOutput::onWrite(pa_stream *, std::size_t, void *self)

@@ -8,14 +8,40 @@
 
 #include "device/audiooutput.h"
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 struct pa_context;
+struct pa_server_info;
 struct pa_stream;
 struct pa_threaded_mainloop;
+
+// The wait before each attempt to reach a sound server that went away: short
+// at first, since a restart takes a moment, then ever longer, so that a
+// server that stays away costs next to nothing.
+class RetryDelay
+{
+public:
+    static constexpr int FirstMs = 100;
+    static constexpr int LongestMs = 3200;
+    int next()
+    {
+        const int ms = m_next;
+        m_next = std::min(2 * m_next, LongestMs);
+        return ms;
+    }
+    void reset() { m_next = FirstMs; }
+
+private:
+    int m_next = FirstMs;
+};
 
 class PulseOutput final : public AudioOutput
 {
@@ -54,7 +80,13 @@ private:
     std::int64_t songAt(std::int64_t streamFrame) const;
     void forget(std::int64_t from);
 
+    std::optional<std::int64_t> timedFrame();
+    void onLost();
+    void reconnect();
+
     static void onContextState(pa_context *, void *self);
+    static void onServerInfo(pa_context *, const pa_server_info *, void *self);
+    static void onTimed(pa_stream *, int, void *self);
     static void onStreamState(pa_stream *, void *self);
     static void onWrite(pa_stream *, std::size_t, void *self);
     static void onDone(pa_stream *, int, void *self);
@@ -77,4 +109,20 @@ private:
     std::vector<float> m_ring; // interleaved copy of what was written lately
     std::deque<Chunk> m_chunks;
     std::vector<float> m_left, m_right, m_mixed;
+
+    // The server's latest account of what is heard, carried on by the clock
+    // when the server is gone and cannot be asked.
+    std::int64_t m_timedFrame = -1;
+    std::chrono::steady_clock::time_point m_timedAt;
+    bool m_contextUp = false;
+    bool m_streamUp = false;
+    bool m_reconnecting = false; // an attempt holds the context and stream
+    bool m_pipewire = false;     // PipeWire's PulseAudio service answers
+
+    // Reconnects, off the loop's own thread, after the server went away.
+    std::mutex m_retryMutex;
+    std::condition_variable m_retryWake;
+    bool m_lost = false;
+    bool m_quit = false;
+    std::thread m_reconnector;
 };

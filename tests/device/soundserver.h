@@ -20,10 +20,7 @@ public:
     {
         m_env = QProcessEnvironment::systemEnvironment();
         m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
-        m_running = run(QStringLiteral("pulseaudio"),
-                        {QStringLiteral("-D"), QStringLiteral("--exit-idle-time=-1"), QStringLiteral("-n"),
-                         QStringLiteral("--load=module-null-sink sink_name=test rate=44100"),
-                         QStringLiteral("--load=module-native-protocol-unix")});
+        start();
         const QByteArray server = "unix:" + m_dir.path().toLocal8Bit() + "/pulse/native";
         setenv("PULSE_SERVER", server.constData(), 1);
         m_env.insert(QStringLiteral("PULSE_SERVER"), QString::fromLocal8Bit(server));
@@ -37,6 +34,21 @@ public:
     SoundServer &operator=(const SoundServer &) = delete;
 
     bool running() const { return m_running; }
+
+    // The server going away and coming back, as when a user restarts it.
+    bool start()
+    {
+        m_running = run(QStringLiteral("pulseaudio"),
+                        {QStringLiteral("-D"), QStringLiteral("--exit-idle-time=-1"), QStringLiteral("-n"),
+                         QStringLiteral("--load=module-null-sink sink_name=test rate=44100"),
+                         QStringLiteral("--load=module-native-protocol-unix")});
+        return m_running;
+    }
+    bool kill()
+    {
+        m_running = !run(QStringLiteral("pulseaudio"), {QStringLiteral("--kill")});
+        return !m_running;
+    }
 
     // Playback streams open on the server.
     int streams()

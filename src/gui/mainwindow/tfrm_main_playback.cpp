@@ -19,6 +19,9 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include <cstdio>
+#include <exception>
+
 namespace {
 
 // Paused, nothing the tick shows changes: it sleeps an hour, until woken.
@@ -82,6 +85,12 @@ void TFrm_main::Btn_PlayClick()
         MediaPlayer->SetTimeFormat(MCI_FORMAT_MILLISECONDS);
         if (!StartingUp && Frm_ctrl)
             Frm_ctrl->ShowLoadedSong(MediaPlayer->Length());
+    } catch (const std::exception &e) {
+        // The box names no reason; whoever runs the program from a terminal
+        // learns it there (no sound server, no SoundFont, not a song).
+        std::fprintf(stderr, "quavette: Error(b-1): %s\n", e.what());
+        std::fflush(stderr);
+        ShowErrorMessage(QStringLiteral("Error(b-1)"));
     } catch (...) {
         ShowErrorMessage(QStringLiteral("Error(b-1)"));
     }
