@@ -11,4 +11,7 @@ public:
     explicit HelpWindow(QWidget *parent = nullptr);
     // Shows the manual's contents page in the chosen language.
     void showContents(bool japanese);
+
+private:
+    bool m_placed = false;
 };

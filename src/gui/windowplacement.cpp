@@ -101,3 +101,13 @@ QRect BoundsToStore(const QRect &read, const QRect &applied, const QRect &now, b
         && std::abs(now.height() - applied.height()) <= Rounding;
     return QRect(read.topLeft(), onlyRounded ? read.size() : now.size());
 }
+
+QRect PlaceWhollyOnScreen(QSize size, const QRect &over, const QRect &available)
+{
+    size = size.boundedTo(available.size());
+    QRect placed(QPoint(), size);
+    placed.moveCenter(over.center());
+    placed.moveLeft(std::clamp(placed.left(), available.left(), available.right() - size.width() + 1));
+    placed.moveTop(std::clamp(placed.top(), available.top(), available.bottom() - size.height() + 1));
+    return placed;
+}

@@ -25,6 +25,11 @@ QRect UsableBounds(int left, int top, int width, int height, const QList<QRect> 
 // The same on the screens of this session.
 QRect UsableBoundsOnScreens(int left, int top, int width, int height, QSize fallback);
 
+// Where a window of `size` that the program places itself opens: centred on
+// `over` (another window's frame), moved and cut so that it lies wholly in
+// `available`, the screen's available area.
+QRect PlaceWhollyOnScreen(QSize size, const QRect &over, const QRect &available);
+
 // False on a Wayland display, where a client can neither learn nor set where
 // its windows are: the places read at start are then stored back unchanged.
 bool WindowPlacesAreKnown();

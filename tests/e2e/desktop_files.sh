@@ -27,4 +27,14 @@ for file in by-content older.QVT; do
     exit 1
   fi
 done
+# A RIFF MIDI song is MIDI, by its name and by its content.
+printf 'RIFF\x20\x00\x00\x00RMIDdata\x0e\x00\x00\x00MThd' > "$work/song.rmi"
+cp "$work/song.rmi" "$work/riff-song"
+for file in song.rmi riff-song; do
+  type=$(gio info -a standard::content-type "$work/$file" | sed -n 's/^ *standard::content-type: //p')
+  if [ "$type" != audio/midi ]; then
+    echo "$file: $type" >&2
+    exit 1
+  fi
+done
 echo "desktop files: passed"

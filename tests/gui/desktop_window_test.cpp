@@ -155,6 +155,10 @@ TEST_F(DesktopFiles, RowsDraggedOutOfBothListsOfferTheirFiles)
     std::unique_ptr<QMimeData> fromFiles(Part<FileList>(*m, "FileListBox")->model()->mimeData(
         {Part<FileList>(*m, "FileListBox")->model()->index(1, 0), Part<FileList>(*m, "FileListBox")->model()->index(0, 0)}));
     EXPECT_EQ(LocalPaths(*fromFiles), files);
+
+    for (const QAbstractItemModel *model : std::initializer_list<const QAbstractItemModel *>{Part<PlaylistModel>(*m, "Model"),
+                                            Part<FileList>(*m, "FileListBox")->model()})
+        EXPECT_FALSE(model->supportedDragActions() & Qt::MoveAction) << "a drag out never moves the songs";
 }
 
 } // namespace

@@ -89,6 +89,12 @@ TFrm_ctrl::TFrm_ctrl(QWidget *parent)
     ConnectHandler(Btn_Next, &QPushButton::clicked, this, &TFrm_ctrl::Btn_NextClick);
     ConnectHandler(Btn_Back, &QPushButton::clicked, this, &TFrm_ctrl::Btn_BackClick);
     ConnectHandler(Scr_change, &QScrollBar::valueChanged, this, &TFrm_ctrl::Scr_changeChange);
+    // The position bar shows the song's position: moved by hand while the
+    // tick sleeps (paused), the next tick puts it back.
+    connect(Scr_Time, &QScrollBar::actionTriggered, this, [] {
+        if (Frm_main)
+            Frm_main->wakeTick();
+    });
 
     Frm_ctrl = this;
 }

@@ -115,3 +115,8 @@ QMimeData *FileList::mimeData(const QList<QListWidgetItem *> &items) const
     }
     return FileUrlsMimeData(paths);
 }
+
+Qt::DropActions FileList::supportedDropActions() const
+{
+    return Qt::CopyAction | Qt::LinkAction;
+}

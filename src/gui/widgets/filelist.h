@@ -38,6 +38,8 @@ protected:
     // A drag of names offers their files' URLs to other programs.
     QStringList mimeTypes() const override;
     QMimeData *mimeData(const QList<QListWidgetItem *> &items) const override;
+    // Copy and link only: a file manager must never move the songs away.
+    Qt::DropActions supportedDropActions() const override;
 
 private:
     // Returns the error text, empty on success.

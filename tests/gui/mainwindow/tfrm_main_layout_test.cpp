@@ -145,6 +145,18 @@ TEST_F(LayoutOptionsTest, F1OpensTheManualInTheChosenLanguage)
     EXPECT_FALSE(help->isVisible()) << "the help window closes with the program";
 }
 
+TEST_F(LayoutOptionsTest, TheHelpWindowOpensWhollyOnTheScreen)
+{
+    TFrm_main &m = *w.main;
+    const QRect screen = m.screen()->availableGeometry();
+    m.move(screen.right() - 100, screen.bottom() - 80); // in a corner, mostly off
+    m.show();
+    Part<QAction>(m, "Help2")->trigger();
+    auto *help = m.findChild<HelpWindow *>();
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(screen.contains(help->frameGeometry())) << help->frameGeometry().x() << "," << help->frameGeometry().y();
+}
+
 TEST_F(LayoutOptionsTest, AboutNamesTheProgramAndWhatItRunsOn)
 {
     Part<QAction>(*w.main, "About1")->trigger();

@@ -305,7 +305,7 @@ TEST_F(PlaybackEngine, EndOfSongIsActedOnBeforeTheNextTick)
 
 // Paused, the tick stays active (it is part of the state) but sleeps once the
 // displays are current, and wakes for whatever may change them: an option,
-// a lost selection, Play.
+// a lost selection, the position bar moved by hand, Play.
 TEST_F(PlaybackEngine, APausedTickSleepsUntilSomethingChanges)
 {
     start(songs(3));
@@ -325,6 +325,11 @@ TEST_F(PlaybackEngine, APausedTickSleepsUntilSomethingChanges)
     EXPECT_FALSE(TickAsleep(*m));
     ASSERT_TRUE(asleep());
     EXPECT_EQ(m->SelectedRow(), 1);
+
+    c->Scr_Time->triggerAction(QAbstractSlider::SliderPageStepAdd); // the person drags the position bar
+    EXPECT_FALSE(TickAsleep(*m));
+    ASSERT_TRUE(asleep());
+    EXPECT_EQ(c->Scr_Time->value(), 1000) << "put back where the song is";
 
     Part<QPushButton>(*m, "Btn_Play")->click();
     EXPECT_FALSE(TickAsleep(*m));
