@@ -12,7 +12,6 @@
 #include "gui/startup.h"
 
 #include <QApplication>
-#include <QSessionManager>
 
 #include <cstdio>
 #include <cstring>
@@ -79,7 +78,15 @@ int main(int argc, char *argv[])
     QuitRequests quitRequests;
     const auto quit = [&windows] { QuitWithoutAsking(windows.main.get()); };
     QObject::connect(&quitRequests, &QuitRequests::requested, &app, quit);
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [quit](QSessionManager &) { quit(); });
+    // The session manager's quit ends the event loop with the window still
+    // open (a checkpoint, or a logout that may yet be cancelled, changes
+    // nothing).
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&windows] {
+        if (windows.main && windows.main->isVisible()) {
+            SetMessagesToStandardError(true);
+            windows.main->close();
+        }
+    });
 
     windows.main->show();
     return app.exec();

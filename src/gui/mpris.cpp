@@ -94,12 +94,12 @@ void MprisService::Quit()
 
 void MprisService::Next()
 {
-    later([] { Frm_main->next(); });
+    queue({Command::Move, 1, {}});
 }
 
 void MprisService::Previous()
 {
-    later([] { Frm_main->back(); });
+    queue({Command::Move, -1, {}});
 }
 
 void MprisService::Pause()
@@ -129,16 +129,7 @@ void MprisService::Play()
 
 void MprisService::Seek(qlonglong offsetUs)
 {
-    later([this, offsetUs] {
-        if (!CanSeek())
-            return;
-        const qlonglong target = Frm_main->position() + offsetUs / 1000;
-        // Past the end is the next song, as MPRIS asks.
-        if (target > Frm_main->length())
-            Frm_main->next();
-        else
-            seekTo(std::max<qlonglong>(0, target));
-    });
+    queue({Command::SeekBy, offsetUs, {}});
 }
 
 void MprisService::SetPosition(const QString &trackId, qlonglong positionUs)
@@ -146,10 +137,7 @@ void MprisService::SetPosition(const QString &trackId, qlonglong positionUs)
     // A position for a song that has gone since the caller looked is stale.
     if (!CanSeek() || trackId != m_metadata.value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path())
         return;
-    later([this, positionUs] {
-        if (CanSeek() && positionUs >= 0 && positionUs / 1000 <= Frm_main->length())
-            seekTo(positionUs / 1000);
-    });
+    queue({Command::SeekTo, positionUs, {}});
 }
 
 void MprisService::OpenUri()
@@ -271,15 +259,69 @@ QVariantMap MprisService::buildMetadata() const
 
 void MprisService::later(std::function<void()> command)
 {
-    QMetaObject::invokeMethod(
-        this,
-        [command = std::move(command)] {
-            // A person cannot press a button while a message box or a file
-            // dialog is open; neither can a media key.
-            if (Frm_main && Frm_ctrl && !QApplication::activeModalWidget())
-                Dispatch(command);
-        },
-        Qt::QueuedConnection);
+    queue({Command::Other, 0, std::move(command)});
+}
+
+void MprisService::queue(Command command)
+{
+    // A burst is worked out before it is acted on: Next and Previous in a row
+    // are one move by their sum, seeks in a row one seek by their sum, and of
+    // positions set in a row the last; each song is opened once at most.
+    if (!m_queued.isEmpty() && m_queued.last().kind == command.kind && command.kind != Command::Other) {
+        Command &last = m_queued.last();
+        last.amount = command.kind == Command::SeekTo ? command.amount : last.amount + command.amount;
+    } else {
+        m_queued.append(std::move(command));
+    }
+    if (m_queued.size() == 1)
+        QMetaObject::invokeMethod(this, &MprisService::runQueued, Qt::QueuedConnection);
+}
+
+void MprisService::runQueued()
+{
+    const QList<Command> commands = std::exchange(m_queued, {});
+    for (const Command &command : commands) {
+        // A person cannot press a button while a message box or a file
+        // dialog is open; neither can a media key.
+        if (!Frm_main || !Frm_ctrl || QApplication::activeModalWidget())
+            continue;
+        Dispatch([this, &command] { run(command); });
+    }
+}
+
+void MprisService::run(const Command &command)
+{
+    switch (command.kind) {
+    case Command::Other:
+        command.other();
+        return;
+    case Command::Move:
+        Frm_main->skip(int(std::clamp<qlonglong>(command.amount, -1000000, 1000000)));
+        return;
+    case Command::SeekBy: {
+        if (!CanSeek())
+            return;
+        const qlonglong target = Frm_main->position() + command.amount / 1000;
+        // Past the end is the next song, as MPRIS asks.
+        if (target > Frm_main->length())
+            Frm_main->next();
+        else
+            seekTo(std::max<qlonglong>(0, target));
+        return;
+    }
+    case Command::SeekTo: {
+        if (!CanSeek() || command.amount < 0)
+            return;
+        const qlonglong ms = command.amount / 1000;
+        const int length = Frm_main->length();
+        // The very end ends the song, as playing to it does.
+        if (ms == length)
+            Frm_main->next();
+        else if (ms < length)
+            seekTo(ms);
+        return;
+    }
+    }
 }
 
 void MprisService::refreshSoon()

@@ -78,7 +78,17 @@ private:
     Track currentTrack() const;
     Watched watched() const;
     QVariantMap buildMetadata() const;
+    // What the bus asks for, acted on once the calls that came with it are in.
+    struct Command {
+        enum Kind { Other, Move, SeekBy, SeekTo } kind;
+        qlonglong amount = 0; // songs moved, microseconds
+        std::function<void()> other;
+    };
     void later(std::function<void()> command);
+    void queue(Command command);
+    void runQueued();
+    void run(const Command &command);
+    QList<Command> m_queued;
     void seekTo(qlonglong ms);
     // After the player's news, once the command behind it is over: one
     // PropertiesChanged for what changed, Seeked when the position jumped.

@@ -1,5 +1,5 @@
 // The desktop asking the program to end: SIGTERM (a logout, systemd at
-// shutdown, kill), SIGINT, SIGHUP, or the session manager's quit. The program
+// shutdown, kill), SIGINT, SIGHUP. The program
 // then closes as File > Exit does, so that the settings and "list.qvt" are
 // stored, without asking anything: what the close would show in a box goes
 // to standard error.

@@ -78,6 +78,9 @@ public:
     void stop();                        // "S&top", while enabled
     void next();                        // "&Next"
     void back();                        // "&Back"
+    // Next (steps > 0) or Back (< 0) pressed |steps| times, with one song
+    // opened: the songs passed over are not.
+    void skip(int steps);
     void seek(int ms);                  // moves an open song to `ms`; nothing without one
     void playRow(int row);              // as a double click on the playlist's `row`
     bool repeat() const;                // "Repea&t"

@@ -16,6 +16,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScopeGuard>
+
+#include <cstdlib>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -369,6 +371,24 @@ void TFrm_main::next()
 void TFrm_main::back()
 {
     Btn_BackClick();
+}
+
+void TFrm_main::skip(int steps)
+{
+    if (steps == 0 || !Btn_Stop->isEnabled())
+        return;
+    if (steps == 1 || steps == -1) {
+        steps > 0 ? Btn_NextClick() : Btn_BackClick();
+        return;
+    }
+    Btn_StopClick();
+    const int n = int(Playlist.Items.size());
+    // In order, the moves come round every n; at random, one draw is as good
+    // as many.
+    const int moves = RandomMode1->isChecked() ? 1 : (n > 0 ? std::abs(steps) % n : 0);
+    for (int i = 0; i < moves; ++i)
+        ListMove(steps > 0 ? +1 : -1);
+    Btn_PlayClick();
 }
 
 void TFrm_main::seek(int ms)
