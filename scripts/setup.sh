@@ -13,6 +13,7 @@ packages=(
   python3 python3-pyatspi at-spi2-core dbus-x11
   dbus-bin playerctl desktop-file-utils shared-mime-info libglib2.0-bin
   pipewire pipewire-pulse wireplumber
+  weston qt6-wayland
 )
 
 missing=()
