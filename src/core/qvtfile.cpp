@@ -279,7 +279,9 @@ void WriteQvtFile(const QByteArray &fileName, const QList<TQVTItem> &items)
                                            .arg(k + 1)
                                            .arg(DecodePath(path).simplified()));
     }
-    QString reason;
-    if (!ReplaceFile(fileName, SerializeQvt(items), reason))
-        throw writeError(fileName, reason);
+    try {
+        ReplaceFile(fileName, SerializeQvt(items));
+    } catch (const EFileWriteError &e) {
+        throw writeError(fileName, e.message());
+    }
 }

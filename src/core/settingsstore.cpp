@@ -315,14 +315,18 @@ void SettingsStore::store()
     };
 
     QByteArray current;
-    QString reason;
     if (!readSettingsFile(target, current))
         fail();
-    int fd = CreateFileBeside(target, draft, reason);
-    if (fd < 0)
+    int fd = -1;
+    try {
+        fd = CreateFileBeside(target, draft);
+        WriteAll(fd, current);
+    } catch (const EFileWriteError &) {
+        if (fd >= 0)
+            ::close(fd);
         fail();
-    const bool copied = WriteAll(fd, current, reason);
-    if (::close(fd) != 0 || !copied)
+    }
+    if (::close(fd) != 0)
         fail();
 
     QMap<QString, QVariant> expected;
@@ -347,9 +351,11 @@ void SettingsStore::store()
 
     // QSettings remembers each file it read or wrote by name: the copy is
     // read back under a name it has not seen.
-    fd = CreateFileBeside(target, check, reason);
-    if (fd < 0)
+    try {
+        fd = CreateFileBeside(target, check);
+    } catch (const EFileWriteError &) {
         fail();
+    }
     ::close(fd);
     if (::rename(draft.constData(), check.constData()) != 0)
         fail();
@@ -360,7 +366,9 @@ void SettingsStore::store()
             fail();
     }
     makeDistinguishable(check, target);
-    if (!CommitOver(check, target, reason)) {
+    try {
+        CommitOver(check, target);
+    } catch (const EFileWriteError &) {
         check.clear(); // removed by CommitOver
         fail();
     }

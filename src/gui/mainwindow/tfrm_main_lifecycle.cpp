@@ -2,6 +2,7 @@
 // written, the automatic playlist, and the end of the program.
 #include "gui/mainwindow/tfrm_main.h"
 
+#include "core/durablefile.h"
 #include "core/paths.h"
 #include "core/playlist.h"
 #include "core/settingsstore.h"
@@ -17,6 +18,8 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 
 void TFrm_main::FormCreate()
@@ -26,6 +29,9 @@ void TFrm_main::FormCreate()
     // them still run, so that the file pane and the timer work.
     Dispatch([this] {
         ProgramFolder = ComputeProgramFolder();
+        // What a write cut short left behind; this is the one instance now.
+        RemoveStaleTemporaries(ProgramFolder);
+        RemoveStaleTemporaries(QFile::encodeName(QFileInfo(SettingsStore::FilePath()).absolutePath()));
         SettingsStore store;
         // Something other than a file in its place: start with the defaults.
         if (!store.Refusal().isEmpty())
