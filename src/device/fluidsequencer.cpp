@@ -74,9 +74,7 @@ FluidSequencer::~FluidSequencer()
     m_player.reset();
     if (m_synth) {
         // The font belongs to the process-wide cache, not to this synthesiser.
-        if (m_sfont)
-            fluid_synth_remove_sfont(m_synth, m_sfont);
-        delete_fluid_synth(m_synth);
+        dropSynth(m_synth, m_sfont);
     }
     if (m_settings)
         delete_fluid_settings(m_settings);
@@ -103,7 +101,17 @@ fluid_synth_t *FluidSequencer::newSynth(fluid_sfont_t *sfont, int *sfontId)
     for (int ch = 0; ch < SongPlayer::SynthChannels; ++ch)
         fluid_synth_unset_program(synth, ch);
     *sfontId = fluid_synth_add_sfont(synth, sfont);
+    SoundFontCache::instance().retain(sfont);
     return synth;
+}
+
+void FluidSequencer::dropSynth(fluid_synth_t *synth, fluid_sfont_t *sfont)
+{
+    if (sfont)
+        fluid_synth_remove_sfont(synth, sfont);
+    delete_fluid_synth(synth);
+    if (sfont)
+        SoundFontCache::instance().release(sfont);
 }
 
 void FluidSequencer::setFontInUse(const std::string &fontPath)
@@ -187,8 +195,7 @@ void FluidSequencer::switchSynth(fluid_synth_t *synth, int sfontId, fluid_sfont_
                 m_output->start();
         }
     }
-    fluid_synth_remove_sfont(old, m_sfont);
-    delete_fluid_synth(old);
+    dropSynth(old, m_sfont);
     m_synth = synth;
     m_sfont = sfont;
     setFontInUse(fontPath);
@@ -303,8 +310,7 @@ void FluidSequencer::loadChosenFont(const QByteArray &path, unsigned request,
         if (stillWanted) {
             switchSynth(synth, sfontId, sfont, fontPath, std::move(loaded));
         } else {
-            fluid_synth_remove_sfont(synth, sfont);
-            delete_fluid_synth(synth);
+            dropSynth(synth, sfont);
         }
     }
     if (done)

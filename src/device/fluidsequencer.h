@@ -95,6 +95,8 @@ private:
     void loadChosenFont(const QByteArray &path, unsigned request, const std::function<void(const QString &)> &done);
     void setFontInUse(const std::string &fontPath);
     template <class Command> bool interrupt(Command command, bool atHeardPosition);
+    // Deletes a synthesiser, handing its font back to the cache.
+    static void dropSynth(fluid_synth_t *synth, fluid_sfont_t *sfont);
     template <class Command> bool start(Command command);
     void startFade();
     void finishFade();

@@ -2,9 +2,13 @@
 
 #include <dirent.h>
 #include <strings.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -106,10 +110,11 @@ SoundFontCache::Entry &SoundFontCache::start(const std::string &path)
 void SoundFontCache::load(Entry *entry, std::string path)
 {
     fluid_sfont_t *sfont = nullptr;
+    fluid_synth_t *owner = nullptr;
     std::string error;
     if (!isFile(path.c_str())) {
         error = "No SoundFont was found.";
-    } else {
+    } else if (error = checkHeader(path); error.empty()) {
         // A synthesiser of its own owns the font and is never deleted, so the
         // font outlives every synthesiser it is lent to. It never plays, so it
         // is made as small as it can be. The samples are read from the file
@@ -122,7 +127,7 @@ void SoundFontCache::load(Entry *entry, std::string path)
         fluid_settings_setint(settings, "synth.reverb.active", 0);
         fluid_settings_setint(settings, "synth.chorus.active", 0);
         fluid_settings_setnum(settings, "synth.sample-rate", 8000);
-        fluid_synth_t *owner = settings ? new_fluid_synth(settings) : nullptr;
+        owner = settings ? new_fluid_synth(settings) : nullptr;
         const int id = owner ? fluid_synth_sfload(owner, path.c_str(), 0) : FLUID_FAILED;
         if (id != FLUID_FAILED)
             sfont = fluid_synth_get_sfont_by_id(owner, id);
@@ -131,6 +136,7 @@ void SoundFontCache::load(Entry *entry, std::string path)
     }
     std::lock_guard lock(m_mutex);
     entry->sfont = sfont;
+    entry->owner = owner;
     entry->error = error;
     entry->done = true;
     m_loaded.notify_all();
@@ -145,7 +151,69 @@ fluid_sfont_t *SoundFontCache::acquire(const std::string &path, std::string *err
     std::unique_lock lock(m_mutex);
     Entry &entry = start(path);
     m_loaded.wait(lock, [&] { return entry.done; });
-    if (!entry.sfont)
+    fluid_sfont_t *sfont = entry.sfont;
+    if (!sfont) {
         *error = entry.error;
-    return entry.sfont;
+        erase(m_entries.find(path));
+    }
+    return sfont;
+}
+
+void SoundFontCache::retain(fluid_sfont_t *sfont)
+{
+    std::lock_guard lock(m_mutex);
+    for (auto &[path, entry] : m_entries) {
+        if (entry->sfont == sfont)
+            ++entry->users;
+    }
+}
+
+void SoundFontCache::release(fluid_sfont_t *sfont)
+{
+    std::lock_guard lock(m_mutex);
+    for (auto at = m_entries.begin(); at != m_entries.end(); ++at) {
+        if (at->second->sfont == sfont && --at->second->users <= 0) {
+            erase(at);
+            return;
+        }
+    }
+}
+
+void SoundFontCache::erase(std::map<std::string, std::unique_ptr<Entry>>::iterator at)
+{
+    Entry &entry = *at->second;
+    if (entry.loader.joinable())
+        entry.loader.join();
+    // The synthesiser that owns the font takes it, and its samples, along.
+    if (entry.owner) {
+        fluid_settings_t *settings = fluid_synth_get_settings(entry.owner);
+        delete_fluid_synth(entry.owner);
+        delete_fluid_settings(settings);
+    }
+    m_entries.erase(at);
+}
+
+std::string SoundFontCache::checkHeader(const std::string &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return "The SoundFont file cannot be read.";
+    unsigned char header[12] = {};
+    struct stat info {};
+    const bool read = ::read(fd, header, sizeof header) == ssize_t(sizeof header) && ::fstat(fd, &info) == 0;
+    ::close(fd);
+    if (!read || std::memcmp(header, "RIFF", 4) != 0 || std::memcmp(header + 8, "sfbk", 4) != 0)
+        return "The file is not a SoundFont (it has no RIFF sfbk header).";
+    const std::uint64_t riffSize = std::uint64_t(header[4]) | std::uint64_t(header[5]) << 8
+        | std::uint64_t(header[6]) << 16 | std::uint64_t(header[7]) << 24;
+    if (riffSize + 8 > std::uint64_t(info.st_size))
+        return "The SoundFont file is truncated.";
+    return {};
+}
+
+std::size_t SoundFontCache::loadedCount()
+{
+    std::lock_guard lock(m_mutex);
+    return std::size_t(std::count_if(m_entries.begin(), m_entries.end(),
+                                     [](const auto &entry) { return entry.second->done && entry.second->sfont; }));
 }

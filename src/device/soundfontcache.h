@@ -24,11 +24,22 @@ public:
 
     // Starts loading `path` in the background unless it is loaded or loading.
     void preload(const std::string &path);
-    // Waits for `path` to be loaded (starting the load if needed). The font
-    // stays loaded for the life of the process; add it to a synthesiser with
-    // fluid_synth_add_sfont and take it out with fluid_synth_remove_sfont
-    // before deleting that synthesiser. nullptr and a text when it fails.
+    // Waits for `path` to be loaded (starting the load if needed). Add it to
+    // a synthesiser with fluid_synth_add_sfont and retain() it; take it out
+    // with fluid_synth_remove_sfont and release() it before deleting that
+    // synthesiser. nullptr and the reason when it fails; a font that failed
+    // is tried again at the next call (the file may have been mended).
     fluid_sfont_t *acquire(const std::string &path, std::string *error);
+    // A synthesiser took `sfont` in, or let it go. A font no synthesiser
+    // uses any more is unloaded, so that only the fonts in use take memory.
+    void retain(fluid_sfont_t *sfont);
+    void release(fluid_sfont_t *sfont);
+
+    // How many fonts are loaded now.
+    std::size_t loadedCount();
+
+    // Why a file cannot be a SoundFont, from its header; empty when it may be.
+    static std::string checkHeader(const std::string &path);
 
     SoundFontCache(const SoundFontCache &) = delete;
     SoundFontCache &operator=(const SoundFontCache &) = delete;
@@ -38,8 +49,11 @@ private:
         std::thread loader;
         bool done = false;
         fluid_sfont_t *sfont = nullptr;
+        fluid_synth_t *owner = nullptr;
+        int users = 0;
         std::string error;
     };
+    void erase(std::map<std::string, std::unique_ptr<Entry>>::iterator at); // with m_mutex held
 
     SoundFontCache();
     ~SoundFontCache();

@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -47,6 +48,30 @@ QString unreadable(const QByteArray &path)
     const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     ::close(fd);
     return regular ? QString() : QStringLiteral("It is not a file.");
+}
+
+// The reasons the sequencer and the check above give, in the interface's
+// language; one the table does not know (the system's own) is shown as
+// it is.
+QString reasonIn(Language language, const QString &reason)
+{
+    if (language == Language::English)
+        return reason;
+    static const std::pair<const char *, const char *> Japanese[] = {
+        {"No SoundFont was found.", "サウンドフォントが見つかりません。"},
+        {"The SoundFont file cannot be read.", "サウンドフォントのファイルを読めません。"},
+        {"The file is not a SoundFont (it has no RIFF sfbk header).",
+         "サウンドフォントのファイルではありません (RIFF sfbk ヘッダーがありません)。"},
+        {"The SoundFont file is truncated.", "サウンドフォントのファイルが途中で切れています。"},
+        {"The SoundFont could not be loaded.", "サウンドフォントを読み込めませんでした。"},
+        {"The synthesiser could not be started.", "シンセサイザーを起動できませんでした。"},
+        {"It is not a file.", "ファイルではありません。"},
+    };
+    for (const auto &[english, japanese] : Japanese) {
+        if (reason == QLatin1String(english))
+            return QString::fromUtf8(japanese);
+    }
+    return reason;
 }
 
 } // namespace
@@ -97,15 +122,16 @@ void TFrm_main::soundFontLoaded(const QByteArray &path, const QString &error, bo
         return;
     }
     const QString name = DecodePath(path);
+    const QString why = reasonIn(language(), error);
     if (!stored) {
         ShowErrorMessage(English1->isChecked()
-                             ? QStringLiteral("Cannot use the SoundFont : %1\n%2").arg(name, error)
-                             : QStringLiteral("%1 をサウンドフォントとして使えません\n%2").arg(name, error));
+                             ? QStringLiteral("Cannot use the SoundFont : %1\n%2").arg(name, why)
+                             : QStringLiteral("%1 をサウンドフォントとして使えません\n%2").arg(name, why));
         return;
     }
     m_soundFontNotice = English1->isChecked()
-        ? QStringLiteral("Cannot use the SoundFont : %1\n%2\nThe default SoundFont is used.").arg(name, error)
-        : QStringLiteral("%1 をサウンドフォントとして使えません\n%2\n既定のサウンドフォントを使います。").arg(name, error);
+        ? QStringLiteral("Cannot use the SoundFont : %1\n%2\nThe default SoundFont is used.").arg(name, why)
+        : QStringLiteral("%1 をサウンドフォントとして使えません\n%2\n既定のサウンドフォントを使います。").arg(name, why);
     if (m_played)
         showSoundFontNotice();
 }

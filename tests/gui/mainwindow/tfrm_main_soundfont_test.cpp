@@ -66,6 +66,11 @@ TEST_F(SoundFontWindow, AFontThatCannotBeUsedIsRefusedNamingItAndWhy)
               (QStringList{QStringLiteral("Cannot use the SoundFont : %1\nThe SoundFont could not be loaded.").arg(QString::fromUtf8(broken)),
                            QStringLiteral("Cannot use the SoundFont : %1\nNo such file or directory").arg(QString::fromUtf8(missing))}));
     EXPECT_EQ(m->MediaPlayer->soundFont(), device.defaultSoundFont);
+
+    Part<QAction>(*m, "Japanese1")->trigger();
+    choose(broken);
+    EXPECT_EQ(messages.texts().last(), QStringLiteral("%1 をサウンドフォントとして使えません\nサウンドフォントを読み込めませんでした。")
+                                           .arg(QString::fromUtf8(broken)));
     m->FormClose();
     EXPECT_FALSE(storedSoundFont().isValid()) << "nothing chosen, nothing stored";
 }
