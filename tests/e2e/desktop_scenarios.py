@@ -118,6 +118,40 @@ def media_keys(ctx):
     check(content == expected, f"list.qvt stored at Quit: {content!r}")
 
 
+def bus_call(app, method, *args):
+    return subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.mpris.MediaPlayer2.quavette",
+                           "/org/mpris/MediaPlayer2", method, *args], env=app.env, capture_output=True, text=True,
+                          timeout=10)
+
+
+@scenario
+def media_edges(ctx):
+    root, songs = make_song_folder(ctx)
+    with open(os.path.join(songs, "c broken.mid"), "w") as f:
+        f.write("not a song")
+    app = start_with(ctx, root, "", "songs/a first.mid", "songs/b second.mid", "songs/c broken.mid")
+    try:
+        wait_for("the first song", lambda: app.title() == "Quavette - a first.mid", 10)
+        wait_for("its metadata", lambda: playerctl(app, "metadata", "xesam:title") == "a first.mid", 5)
+
+        # The position set to the very end ends the song: the next one follows.
+        trackid = playerctl(app, "metadata", "--format", "{{mpris:trackid}}").strip("'")
+        length = playerctl(app, "metadata", "--format", "{{mpris:length}}")
+        end = bus_call(app, "org.mpris.MediaPlayer2.Player.SetPosition", f"objpath:{trackid}", f"int64:{length}")
+        check(end.returncode == 0, f"SetPosition: {end.stderr!r}")
+        wait_for("the song after the one ended", lambda: app.title() == "Quavette - b second.mid", 10)
+        wait_for("its metadata", lambda: playerctl(app, "metadata", "xesam:title") == "b second.mid", 5)
+
+        # Next to a song that cannot start: the box, and no metadata of the song before.
+        playerctl(app, "next")
+        app.wait_dialog("error")
+        wait_for("the metadata to let the song before go",
+                 lambda: playerctl(app, "metadata", "xesam:title") != "b second.mid", 5)
+        app.answer_dialog("error")
+    finally:
+        app.kill()
+
+
 @scenario
 def command_line(ctx):
     root, songs = make_song_folder(ctx)
