@@ -131,9 +131,10 @@ int main(int argc, char **argv)
         file.track(burst.track);
         const std::string path = hostile::write(file);
         FluidSequencer seq(options);
-        const QString error = seq.open(QByteArray::fromStdString(path));
-        if (!error.isEmpty()) {
-            std::printf("%s: %s\n", burst.name, error.toLocal8Bit().constData());
+        try {
+            seq.open(QByteArray::fromStdString(path));
+        } catch (const EDeviceError &e) {
+            std::printf("%s: %s\n", burst.name, e.what());
             continue;
         }
         std::printf("%s\n", burst.name);

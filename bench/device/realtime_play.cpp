@@ -75,9 +75,10 @@ int main(int argc, char **argv)
     std::size_t current = 0;
     const auto start = [&](std::size_t index) {
         current = index % songs.size();
-        const QString error = sequencer.open(songs[current]);
-        if (!error.isEmpty()) {
-            std::fprintf(stderr, "%s: %s\n", songs[current].constData(), error.toLocal8Bit().constData());
+        try {
+            sequencer.open(songs[current]);
+        } catch (const EDeviceError &e) {
+            std::fprintf(stderr, "%s: %s\n", songs[current].constData(), e.what());
             return false;
         }
         return sequencer.play();

@@ -50,8 +50,10 @@ int main(int argc, char **argv)
     options.renderToMemory = true;
     options.soundFont = from;
     FluidSequencer seq(options);
-    if (const QString error = seq.open(song); !error.isEmpty()) {
-        std::fprintf(stderr, "%s: %s\n", song.constData(), error.toLocal8Bit().constData());
+    try {
+        seq.open(song);
+    } catch (const EDeviceError &e) {
+        std::fprintf(stderr, "%s: %s\n", song.constData(), e.what());
         return 1;
     }
     seq.seek(60000);

@@ -121,24 +121,22 @@ void FluidSequencer::setFontInUse(const std::string &fontPath)
 }
 
 // With m_engineMutex held.
-QString FluidSequencer::startEngine(const std::string &fontPath)
+void FluidSequencer::startEngine(const std::string &fontPath)
 {
     std::string error;
     fluid_sfont_t *sfont = SoundFontCache::instance().acquire(fontPath, &error);
     if (!sfont)
-        return QString::fromStdString(error);
+        throw EDeviceError(error);
     if (!m_synth) {
         int sfontId = 0;
         m_synth = newSynth(sfont, &sfontId);
         if (!m_synth)
-            return QStringLiteral("The synthesiser could not be started.");
+            throw EDeviceError("The synthesiser could not be started.");
         m_sfont = sfont;
         m_player = std::make_unique<SongPlayer>(m_synth, sfontId, m_options.sampleRate);
         setFontInUse(fontPath);
     } else if (sfont != m_sfont) {
-        const QString changeError = useFont(sfont, fontPath);
-        if (!changeError.isEmpty())
-            return changeError;
+        useFont(sfont, fontPath);
     }
     if (!m_options.renderToMemory && !m_output) {
         auto pulse = std::make_unique<PulseOutput>(static_cast<AudioSource *>(this), m_options.sampleRate, m_options.latencyFrames,
@@ -156,22 +154,20 @@ QString FluidSequencer::startEngine(const std::string &fontPath)
                 m_output = std::move(driver);
         }
         if (!m_output)
-            return QStringLiteral("No audio output could be opened.");
+            throw EDeviceError("No audio output could be opened.");
     }
-    return {};
 }
 
 // With m_engineMutex held: the song, as it is, goes on in a synthesiser of
 // the new font.
-QString FluidSequencer::useFont(fluid_sfont_t *sfont, const std::string &fontPath)
+void FluidSequencer::useFont(fluid_sfont_t *sfont, const std::string &fontPath)
 {
     int sfontId = 0;
     fluid_synth_t *synth = newSynth(sfont, &sfontId);
     if (!synth)
-        return QStringLiteral("The synthesiser could not be started.");
+        throw EDeviceError("The synthesiser could not be started.");
     const std::shared_ptr<const Song> song = m_player->song();
     switchSynth(synth, sfontId, sfont, fontPath, SongPlayer::loadInstruments(synth, sfontId, song.get()));
-    return {};
 }
 
 // With m_engineMutex held. What a buffering output has queued was rendered
@@ -201,16 +197,11 @@ void FluidSequencer::switchSynth(fluid_synth_t *synth, int sfontId, fluid_sfont_
     setFontInUse(fontPath);
 }
 
-QString FluidSequencer::open(const QByteArray &path)
+void FluidSequencer::open(const QByteArray &path)
 {
     std::lock_guard engine(m_engineMutex);
     closeSong();
-    std::optional<Song> song;
-    try {
-        song = Song::load(toStd(path));
-    } catch (const EMidiFileError &e) {
-        return QString::fromUtf8(e.what());
-    }
+    std::optional<Song> song(Song::load(toStd(path)));
     std::string fontPath = soundFontPath(m_options.soundFont);
     // The first song waits for a font chosen before it, as for the default
     // one; later songs do not wait for a font that is still loading.
@@ -230,14 +221,11 @@ QString FluidSequencer::open(const QByteArray &path)
             ownFont = true;
         }
     }
-    const QString engineError = startEngine(fontPath);
-    if (!engineError.isEmpty())
-        return engineError;
+    startEngine(fontPath);
     m_songHasOwnFont = ownFont;
     m_format = song->format();
     m_tracks = song->trackCount();
     m_player->setSong(std::make_shared<const Song>(std::move(*song)));
-    return {};
 }
 
 void FluidSequencer::setSoundFont(const QByteArray &path, std::function<void(const QString &error)> done)

@@ -45,7 +45,7 @@ public:
     FluidSequencer(const FluidSequencer &) = delete;
     FluidSequencer &operator=(const FluidSequencer &) = delete;
 
-    QString open(const QByteArray &path) override;
+    void open(const QByteArray &path) override;
     void close() override;
     bool play() override;
     bool pause() override;
@@ -87,9 +87,9 @@ public:
 
 private:
     void closeSong();
-    QString startEngine(const std::string &fontPath);
+    void startEngine(const std::string &fontPath);
     fluid_synth_t *newSynth(fluid_sfont_t *sfont, int *sfontId);
-    QString useFont(fluid_sfont_t *sfont, const std::string &fontPath);
+    void useFont(fluid_sfont_t *sfont, const std::string &fontPath);
     void switchSynth(fluid_synth_t *synth, int sfontId, fluid_sfont_t *sfont, const std::string &fontPath,
                      SongPlayer::Instruments loaded);
     void loadChosenFont(const QByteArray &path, unsigned request, const std::function<void(const QString &)> &done);

@@ -24,9 +24,10 @@ public:
     virtual ~ISequencer() = default;
 
     // Loads the song at `path` (the file's bytes as the file system names it)
-    // and leaves it at its start, not playing. Returns an empty text on
-    // success, else a short English error text; on failure nothing is open.
-    virtual QString open(const QByteArray &path) = 0;
+    // and leaves it at its start, not playing. A failure throws EDeviceError
+    // (EMidiFileError for the song itself) with a short English text; then
+    // nothing is open.
+    virtual void open(const QByteArray &path) = 0;
     // Releases the open song (held notes are released); nothing open: no-op.
     virtual void close() = 0;
 

@@ -23,10 +23,11 @@ RenderEnd RenderSongList(FluidSequencer &sequencer, const std::vector<QByteArray
         return RenderEnd::Done;
     std::vector<float> left(Block), right(Block);
     for (std::size_t song = 0; song < paths.size(); ++song) {
-        const QString openError = sequencer.open(paths[song]);
-        if (!openError.isEmpty()) {
+        try {
+            sequencer.open(paths[song]);
+        } catch (const EDeviceError &e) {
             *refused = song;
-            *error = openError;
+            *error = QString::fromUtf8(e.what());
             return RenderEnd::SongRefused;
         }
         sequencer.play();

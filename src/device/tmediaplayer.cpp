@@ -47,10 +47,11 @@ void TMediaPlayer::Open()
 {
     if (m_isOpen)
         Close();
-    const QString error = m_sequencer->open(FileName);
-    if (!error.isEmpty()) {
+    try {
+        m_sequencer->open(FileName);
+    } catch (const EDeviceError &e) {
         LastError = 1;
-        throw EMCIDeviceError(error);
+        throw EMCIDeviceError(QString::fromUtf8(e.what()));
     }
     LastError = 0;
     m_isOpen = true;

@@ -192,7 +192,7 @@ TEST_F(Conventions, SeekKeepsTheKitsOfTheConvention)
     RenderClock clock(&seq);
     for (const Bytes &reset : {XgOn, Gm2On}) {
         const std::uint8_t bank = reset == XgOn ? 127 : 120;
-        ASSERT_EQ(seq.open(write("kit.mid", Beat(Opening({reset}, {{0xB0, 0, bank}, {0xC0, 25}}), 0).end(0))), QString());
+        ASSERT_EQ(OpenError(seq, write("kit.mid", Beat(Opening({reset}, {{0xB0, 0, bank}, {0xC0, 25}}), 0).end(0))), QString());
         ASSERT_TRUE(seq.seek(2000)); // in the third beat
         ASSERT_TRUE(seq.play());
         clock.renderFrames(64);

@@ -1,6 +1,7 @@
 // The real sequencer with the real synthesiser and SoundFont: state rules,
 // timing and what can be heard, checked on audio rendered into memory.
 #include "device/fluidsequencer.h"
+#include "readattempt.h"
 #include "renderclock.h"
 #include "smfbuilder.h"
 #include "soundserver.h"
@@ -50,7 +51,7 @@ TEST_F(Sequencer, NothingOpenRefusesEveryCommand)
     EXPECT_FALSE(seq.seek(10));
     seq.close();
 
-    ASSERT_EQ(seq.open(Scale), QString());
+    ASSERT_EQ(OpenError(seq, Scale), QString());
     seq.close();
     EXPECT_EQ(seq.mode(), TPlayerMode::pmNotReady);
     EXPECT_EQ(seq.position(), 0);
@@ -60,7 +61,7 @@ TEST_F(Sequencer, NothingOpenRefusesEveryCommand)
 
 TEST_F(Sequencer, TransportFollowsTheStateRules)
 {
-    ASSERT_EQ(seq.open(Scale), QString());
+    ASSERT_EQ(OpenError(seq, Scale), QString());
     EXPECT_EQ(seq.mode(), TPlayerMode::pmStopped);
     EXPECT_EQ(seq.position(), 0);
     EXPECT_EQ(seq.length(), 4000);
@@ -107,7 +108,7 @@ TEST_F(Sequencer, TransportFollowsTheStateRules)
 
 TEST_F(Sequencer, PositionAfterSeekNeverFallsBackWhenPlayingOn)
 {
-    ASSERT_EQ(seq.open(Scale), QString());
+    ASSERT_EQ(OpenError(seq, Scale), QString());
     for (int ms : {1, 7, 1234, 3999}) {
         ASSERT_TRUE(seq.seek(ms));
         EXPECT_EQ(seq.position(), ms);
@@ -122,7 +123,7 @@ TEST_F(Sequencer, PositionAfterSeekNeverFallsBackWhenPlayingOn)
 
 TEST_F(Sequencer, SoundWhileNotesPlayAndSilenceAfterPause)
 {
-    ASSERT_EQ(seq.open(Scale), QString());
+    ASSERT_EQ(OpenError(seq, Scale), QString());
     const auto before = clock.renderMs(300);
     EXPECT_LT(RenderClock::rms(before), SilentRms) << "nothing sounds before Play";
 
@@ -154,7 +155,7 @@ TEST_F(Sequencer, PauseStopSeekAndCloseSilenceHeldNotesAtOnce)
         [](FluidSequencer &s) { s.close(); return true; },
     };
     for (Command command : commands) {
-        ASSERT_EQ(seq.open(held), QString());
+        ASSERT_EQ(OpenError(seq, held), QString());
         ASSERT_TRUE(seq.play());
         const auto sounding = clock.renderMs(500);
         EXPECT_GT(clock.tailRms(sounding, 100), 50 * SilentRms);
@@ -172,7 +173,7 @@ TEST_F(Sequencer, ABurstAtOneInstantStretchesTheSongOverManyCallbacks)
     for (int i = 1; i < 100000; ++i)
         t.at(0, {std::uint8_t(i % 40)});
     t.at(0, {42}).at(0, {0x90, 60, 100}).at(96, {0x80, 60, 0}).end(0);
-    ASSERT_EQ(seq.open(write("burst.mid", Smf(0, 96, {t}))), QString());
+    ASSERT_EQ(OpenError(seq, write("burst.mid", Smf(0, 96, {t}))), QString());
     ASSERT_TRUE(seq.play());
 
     clock.renderFrames(512);
@@ -192,7 +193,7 @@ TEST_F(Sequencer, ABurstAtOneInstantStretchesTheSongOverManyCallbacks)
 
 TEST_F(Sequencer, EndsExactlyAtLengthAndTheLastNotesRingOut)
 {
-    ASSERT_EQ(seq.open(Scale), QString());
+    ASSERT_EQ(OpenError(seq, Scale), QString());
     ASSERT_TRUE(seq.seek(3400)); // before the last note, which ends on the last tick
     ASSERT_TRUE(seq.play());
     long frames = 0;
@@ -236,7 +237,7 @@ TEST_F(Sequencer, SeekChasesProgramsControllersAndPitchBend)
         .end(0);
     const QByteArray song = write("chase.mid", Smf(0, 96, {t})); // 2000 ms
 
-    ASSERT_EQ(seq.open(song), QString());
+    ASSERT_EQ(OpenError(seq, song), QString());
     ASSERT_TRUE(seq.play());
     clock.renderMs(1500);
     const auto straight0 = seq.channelState(0);
@@ -280,7 +281,7 @@ TEST_F(Sequencer, SeekChasesProgramsControllersAndPitchBend)
 
 TEST_F(Sequencer, GsDrumPartSysexIsPlayedAndChased)
 {
-    ASSERT_EQ(seq.open(TestMidi("jazzsoft__test-sysex-gs-40-1x-15-drum-part-change.mid")), QString());
+    ASSERT_EQ(OpenError(seq, TestMidi("jazzsoft__test-sysex-gs-40-1x-15-drum-part-change.mid")), QString());
     ASSERT_TRUE(seq.play());
     clock.renderMs(1000);
     EXPECT_EQ(seq.channelState(0).bank, 128) << "part 1 became a rhythm part";
@@ -309,13 +310,13 @@ TEST_F(Sequencer, EverySongStartsFromGeneralMidiDefaults)
     const QByteArray songA = write("a.mid", Smf(0, 96, {a}));
     const QByteArray songB = write("b.mid", Smf(0, 96, {b}));
 
-    ASSERT_EQ(seq.open(songA), QString());
+    ASSERT_EQ(OpenError(seq, songA), QString());
     ASSERT_TRUE(seq.play());
     clock.renderMs(600);
     ASSERT_EQ(seq.mode(), TPlayerMode::pmStopped);
     ASSERT_EQ(seq.channelState(0).program, 40);
 
-    ASSERT_EQ(seq.open(songB), QString());
+    ASSERT_EQ(OpenError(seq, songB), QString());
     ASSERT_TRUE(seq.play());
     clock.renderFrames(64);
     const auto s = seq.channelState(0);
@@ -339,7 +340,7 @@ TEST_F(Sequencer, TheNextSongDoesNotTouchThePreviousTail)
     const QByteArray songA = write("a.mid", Smf(0, 96, {a}));
     const QByteArray songB = write("b.mid", Smf(0, 96, {b}));
 
-    ASSERT_EQ(seq.open(songA), QString());
+    ASSERT_EQ(OpenError(seq, songA), QString());
     ASSERT_TRUE(seq.play());
     clock.renderMs(1000);
     ASSERT_EQ(seq.mode(), TPlayerMode::pmStopped);
@@ -347,12 +348,12 @@ TEST_F(Sequencer, TheNextSongDoesNotTouchThePreviousTail)
 
     FluidSequencer other(RenderOptions());
     RenderClock otherClock(&other);
-    ASSERT_EQ(other.open(songA), QString());
+    ASSERT_EQ(OpenError(other, songA), QString());
     ASSERT_TRUE(other.play());
     otherClock.renderMs(1000);
     ASSERT_EQ(other.mode(), TPlayerMode::pmStopped);
     other.close();
-    ASSERT_EQ(other.open(songB), QString());
+    ASSERT_EQ(OpenError(other, songB), QString());
     ASSERT_TRUE(other.play());
     const auto followed = otherClock.renderMs(400);
 
@@ -366,35 +367,35 @@ TEST_F(Sequencer, TheNextSongDoesNotTouchThePreviousTail)
 
 TEST_F(Sequencer, OpeningReplacesTheSongAndARefusalLeavesNothingOpen)
 {
-    ASSERT_EQ(seq.open(Scale), QString());
+    ASSERT_EQ(OpenError(seq, Scale), QString());
     ASSERT_TRUE(seq.play());
     clock.renderMs(300);
-    ASSERT_EQ(seq.open(TestMidi("jazzsoft__test-karaoke-kar.mid")), QString());
+    ASSERT_EQ(OpenError(seq, TestMidi("jazzsoft__test-karaoke-kar.mid")), QString());
     EXPECT_EQ(seq.mode(), TPlayerMode::pmStopped);
     EXPECT_EQ(seq.position(), 0);
     EXPECT_EQ(seq.length(), 10600);
     EXPECT_EQ(seq.songFormat(), 1);
     EXPECT_EQ(seq.songTracks(), 3);
 
-    EXPECT_EQ(seq.open(TestMidi("jazzsoft__test-not-a-midi-file.mid")), QStringLiteral("The file is not a MIDI file."));
+    EXPECT_EQ(OpenError(seq, TestMidi("jazzsoft__test-not-a-midi-file.mid")), QStringLiteral("The file is not a MIDI file."));
     EXPECT_EQ(seq.mode(), TPlayerMode::pmNotReady);
     EXPECT_EQ(seq.length(), 0);
-    EXPECT_EQ(seq.open(TestMidi("jazzsoft__test-empty.mid")), QStringLiteral("The file holds no music."));
-    EXPECT_EQ(seq.open("/nonexistent/song.mid"), QStringLiteral("The file could not be read."));
-    EXPECT_EQ(seq.open(Scale), QString());
+    EXPECT_EQ(OpenError(seq, TestMidi("jazzsoft__test-empty.mid")), QStringLiteral("The file holds no music."));
+    EXPECT_EQ(OpenError(seq, "/nonexistent/song.mid"), QStringLiteral("The file could not be read."));
+    EXPECT_EQ(OpenError(seq, Scale), QString());
 }
 
 TEST(SequencerSetup, MissingOrBrokenSoundFontFailsOpen)
 {
     FluidSequencer missing(RenderOptions("/nonexistent/font.sf2"));
-    EXPECT_EQ(missing.open(Scale), QStringLiteral("No SoundFont was found."));
+    EXPECT_EQ(OpenError(missing, Scale), QStringLiteral("No SoundFont was found."));
     EXPECT_EQ(missing.mode(), TPlayerMode::pmNotReady);
 
     QTemporaryDir dir;
     const QString broken = dir.filePath(QStringLiteral("broken.sf2"));
     ASSERT_TRUE(WriteFile(broken, Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 's', 'f', 'b', 'k'}));
     FluidSequencer bad(RenderOptions(broken.toLocal8Bit().constData()));
-    EXPECT_EQ(bad.open(Scale), QStringLiteral("The SoundFont could not be loaded."));
+    EXPECT_EQ(OpenError(bad, Scale), QStringLiteral("The SoundFont could not be loaded."));
     EXPECT_FALSE(bad.play());
 }
 
@@ -406,7 +407,7 @@ TEST(SequencerSetup, NoAudioOutputFailsOpen)
     FluidSequencer::Options options;
     options.soundFont = TestSoundFont;
     FluidSequencer sequencer(options);
-    EXPECT_EQ(sequencer.open(Scale), QStringLiteral("No audio output could be opened."));
+    EXPECT_EQ(OpenError(sequencer, Scale), QStringLiteral("No audio output could be opened."));
     EXPECT_EQ(sequencer.mode(), TPlayerMode::pmNotReady);
 }
 
@@ -414,7 +415,7 @@ TEST(SequencerSetup, NoAudioOutputFailsOpen)
 // the position it reads next is the length, and positions never go back.
 TEST_F(Sequencer, StatusQueriesFromAnotherThreadStayConsistent)
 {
-    ASSERT_EQ(seq.open(TestMidi("malcohol__test-length-1.mid")), QString()); // 1000 ms
+    ASSERT_EQ(OpenError(seq, TestMidi("malcohol__test-length-1.mid")), QString()); // 1000 ms
     ASSERT_TRUE(seq.play());
     std::atomic<bool> done{false};
     std::thread audio([&] {
@@ -450,7 +451,7 @@ TEST(SequencerSetup, PreloadedDefaultSoundFontPlays)
     options.renderToMemory = true;
     FluidSequencer sequencer(options);
     RenderClock clock(&sequencer);
-    ASSERT_EQ(sequencer.open(Scale), QString());
+    ASSERT_EQ(OpenError(sequencer, Scale), QString());
     ASSERT_TRUE(sequencer.play());
     const auto sound = clock.renderMs(400);
     EXPECT_GT(RenderClock::rms(sound, sound.size() / 4), 50 * SilentRms);
@@ -461,7 +462,7 @@ TEST_F(Sequencer, RmidFilePlaysWhateverItsName)
     TrackBuilder t;
     t.at(0, {0x90, 60, 110}).at(96, {0x80, 60, 0}).end(0);
     for (const char *name : {"song.rmi", "song.mid"}) {
-        ASSERT_EQ(seq.open(write(name, Rmid(Smf(0, 96, {t})))), QString()) << name;
+        ASSERT_EQ(OpenError(seq, write(name, Rmid(Smf(0, 96, {t})))), QString()) << name;
         EXPECT_EQ(seq.length(), 500);
         ASSERT_TRUE(seq.play());
         const auto sound = clock.renderMs(300);
@@ -484,7 +485,7 @@ TEST_F(Sequencer, HeldNotesSoundAgainAfterPauseAndSeek)
     };
     for (const Case c : {Case{"pause inside the chord", -1, true}, Case{"seek into the chord", 2500, true},
                          Case{"seek past the chord", 6500, false}}) {
-        ASSERT_EQ(seq.open(chord), QString());
+        ASSERT_EQ(OpenError(seq, chord), QString());
         if (c.seekMs < 0) {
             ASSERT_TRUE(seq.play());
             clock.renderMs(3300);
@@ -516,7 +517,7 @@ TEST_F(Sequencer, TheFirstNoteOfAnInstrumentSoundsAtOnce)
     const QByteArray song = write("trumpet.mid", Smf(0, 96, {t})); // the trumpet at 1000 ms
     for (const int seekMs : {0, 1000}) {
         for (int reopen = 0; reopen < 2; ++reopen) {
-            ASSERT_EQ(seq.open(song), QString());
+            ASSERT_EQ(OpenError(seq, song), QString());
             ASSERT_TRUE(seq.seek(seekMs));
             ASSERT_TRUE(seq.play());
             const auto sound = clock.renderMs(1000 - seekMs + 30);
@@ -534,7 +535,7 @@ TEST_F(Sequencer, TheSongEndHandlerIsCalledOnceAtTheEnd)
         ++calls;
         stoppedAtLength = seq.mode() == TPlayerMode::pmStopped && seq.position() == seq.length();
     });
-    ASSERT_EQ(seq.open(TestMidi("malcohol__test-length-0.mid")), QString()); // 500 ms
+    ASSERT_EQ(OpenError(seq, TestMidi("malcohol__test-length-0.mid")), QString()); // 500 ms
     ASSERT_TRUE(seq.play());
     clock.renderMs(200);
     ASSERT_TRUE(seq.pause());
@@ -566,7 +567,7 @@ TEST(SequencerOutput, AStreamIsOpenOnlyWhileASongCanSound)
     const auto closes = [&] { return SoundServer::waitFor([&] { return server.streams() == 0; }, 5); };
 
     EXPECT_EQ(server.streams(), 0);
-    ASSERT_EQ(seq.open(TestMidi("malcohol__test-length-0.mid")), QString()); // 500 ms
+    ASSERT_EQ(OpenError(seq, TestMidi("malcohol__test-length-0.mid")), QString()); // 500 ms
     EXPECT_EQ(server.streams(), 0) << "opening a song plays nothing";
     ASSERT_TRUE(seq.play());
     EXPECT_EQ(server.streams(), 1);
@@ -611,12 +612,12 @@ TEST_F(Sequencer, AChosenSoundFontTakesOverThePlayingSong)
     const QByteArray song = write("organ.mid", heldOrgan());
     FluidSequencer reference(RenderOptions(OtherSoundFont));
     RenderClock referenceClock(&reference);
-    ASSERT_EQ(reference.open(song), QString());
+    ASSERT_EQ(OpenError(reference, song), QString());
     ASSERT_TRUE(reference.seek(1000));
     ASSERT_TRUE(reference.play());
     const auto expected = referenceClock.renderMs(500);
 
-    ASSERT_EQ(seq.open(song), QString());
+    ASSERT_EQ(OpenError(seq, song), QString());
     ASSERT_TRUE(seq.play());
     clock.renderMs(1000);
     ASSERT_EQ(setSoundFont(seq, OtherSoundFont), QString());
@@ -633,7 +634,7 @@ TEST_F(Sequencer, AChosenSoundFontTakesOverThePlayingSong)
 TEST_F(Sequencer, ASoundFontThatCannotBeLoadedIsRefusedAndTheOldOneStays)
 {
     const QByteArray broken = write("broken.sf2", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 's', 'f', 'b', 'k'});
-    ASSERT_EQ(seq.open(Scale), QString());
+    ASSERT_EQ(OpenError(seq, Scale), QString());
     ASSERT_TRUE(seq.play());
     EXPECT_EQ(setSoundFont(seq, broken), QStringLiteral("The SoundFont could not be loaded."));
     EXPECT_EQ(seq.soundFont(), QByteArray(TestSoundFont));
@@ -646,10 +647,10 @@ TEST_F(Sequencer, ASongsOwnSoundFontPlaysThatSongAlone)
 {
     const QString own = dir.filePath(QStringLiteral("TUNE.Sf3"));
     ASSERT_TRUE(QFile::link(QString::fromLatin1(OtherSoundFont), own));
-    ASSERT_EQ(seq.open(write("tune.mid", heldOrgan())), QString());
+    ASSERT_EQ(OpenError(seq, write("tune.mid", heldOrgan())), QString());
     EXPECT_EQ(seq.soundFont(), own.toLocal8Bit());
     ASSERT_TRUE(seq.play());
     EXPECT_GT(RenderClock::rms(clock.renderMs(300)), 50 * SilentRms);
-    ASSERT_EQ(seq.open(Scale), QString());
+    ASSERT_EQ(OpenError(seq, Scale), QString());
     EXPECT_EQ(seq.soundFont(), QByteArray(TestSoundFont));
 }

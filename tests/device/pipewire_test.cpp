@@ -1,6 +1,7 @@
 // The real output on PipeWire's PulseAudio service, which runs its graph in
 // periods of the latency a stream asks for and reports none of it: the stream
 // must ask for a period short enough for Play and resume to sound at once.
+#include "readattempt.h"
 #include "renderclock.h"
 
 #include <QFileInfo>
@@ -99,7 +100,7 @@ TEST(PipeWireOutput, AsksForAShortPeriodAndPlays)
     FluidSequencer::Options options;
     options.soundFont = TestSoundFont;
     FluidSequencer seq(options);
-    ASSERT_EQ(seq.open(Corpus + "jazzsoft__test-c-major-scale.mid"), QString());
+    ASSERT_EQ(OpenError(seq, Corpus + "jazzsoft__test-c-major-scale.mid"), QString());
     ASSERT_TRUE(seq.play());
     const std::optional<QString> inputs = server.pactl({QStringLiteral("list"), QStringLiteral("sink-inputs")});
     ASSERT_TRUE(inputs);

@@ -1,5 +1,6 @@
 // The fake sequencer that the window tests play through must keep the real
 // one's rules: the same calls on both give the same answers and states.
+#include "readattempt.h"
 #include "renderclock.h"
 #include "smfbuilder.h"
 #include "support/fakesequencer.h"
@@ -37,7 +38,7 @@ std::vector<Step> script(const Advance &advance)
 {
     const auto wait = [advance](int ms) { return [advance, ms](ISequencer &) { advance(ms); return 0; }; };
     return {
-        {"open a song", [](ISequencer &s) { return int(s.open(Scale).isEmpty()); }},
+        {"open a song", [](ISequencer &s) { return int(OpenError(s, Scale).isEmpty()); }},
         {"play", [](ISequencer &s) { return int(s.play()); }},
         {"1 s passes", wait(1000)},
         {"choose a SoundFont while playing", [](ISequencer &s) { return chooseSoundFont(s, OtherFont); }},
@@ -51,11 +52,11 @@ std::vector<Step> script(const Advance &advance)
         {"to the end", wait(2000)},
         {"seek beyond the end", [](ISequencer &s) { return int(s.seek(99999)); }},
         {"stop", [](ISequencer &s) { return int(s.stop()); }},
-        {"open what is not a song", [](ISequencer &s) { return int(s.open(NotMidi).isEmpty()); }},
+        {"open what is not a song", [](ISequencer &s) { return int(OpenError(s, NotMidi).isEmpty()); }},
         {"play with nothing open", [](ISequencer &s) { return int(s.play()); }},
         {"pause with nothing open", [](ISequencer &s) { return int(s.pause()); }},
         {"seek with nothing open", [](ISequencer &s) { return int(s.seek(10)); }},
-        {"open again", [](ISequencer &s) { return int(s.open(Scale).isEmpty()); }},
+        {"open again", [](ISequencer &s) { return int(OpenError(s, Scale).isEmpty()); }},
         {"close", [](ISequencer &s) { s.close(); return 0; }},
         {"stop after close", [](ISequencer &s) { return int(s.stop()); }},
     };

@@ -1,6 +1,7 @@
 // The real output meets a sound server that goes away while a song plays and
 // comes back: the song holds where it was heard, and goes on from there.
 #include "device/pulseoutput.h"
+#include "readattempt.h"
 #include "renderclock.h"
 #include "soundserver.h"
 
@@ -36,7 +37,7 @@ TEST(ServerRestart, TheSongHoldsWhereHeardAndGoesOnOnceTheServerIsBack)
     FluidSequencer seq(options);
     std::atomic<int> ends{0};
     seq.setSongEndHandler([&] { ++ends; });
-    ASSERT_EQ(seq.open(Corpus + "tonejs__concerto_for_orchestra_1.mid"), QString());
+    ASSERT_EQ(OpenError(seq, Corpus + "tonejs__concerto_for_orchestra_1.mid"), QString());
     ASSERT_GT(seq.length(), 5000);
     const auto started = std::chrono::steady_clock::now();
     ASSERT_TRUE(seq.play());

@@ -1,8 +1,10 @@
 #include "support/fakesequencer.h"
 
+#include "device/deviceerror.h"
+
 #include <algorithm>
 
-QString FakeSequencer::open(const QByteArray &path)
+void FakeSequencer::open(const QByteArray &path)
 {
     s->calls << QStringLiteral("open:") + QString::fromUtf8(path);
     // As the real one: whatever was open is gone, even when this open fails.
@@ -11,12 +13,11 @@ QString FakeSequencer::open(const QByteArray &path)
     s->position = 0;
     s->length = 0;
     if (s->openErrors.contains(path))
-        return s->openErrors.value(path);
+        throw EDeviceError(s->openErrors.value(path).toStdString());
     s->openPath = path;
     s->mode = TPlayerMode::pmStopped;
     s->position = 0;
     s->length = s->lengths.value(path, s->defaultLength);
-    return {};
 }
 
 void FakeSequencer::close()

@@ -32,7 +32,7 @@ public:
 
     explicit FakeSequencer(Shared *shared) : s(shared) {}
 
-    QString open(const QByteArray &path) override;
+    void open(const QByteArray &path) override;
     void close() override;
     bool play() override;
     bool pause() override;
