@@ -123,10 +123,7 @@ void FluidSequencer::setFontInUse(const std::string &fontPath)
 // With m_engineMutex held.
 void FluidSequencer::startEngine(const std::string &fontPath)
 {
-    std::string error;
-    fluid_sfont_t *sfont = SoundFontCache::instance().acquire(fontPath, &error);
-    if (!sfont)
-        throw EDeviceError(error);
+    fluid_sfont_t *sfont = SoundFontCache::instance().acquire(fontPath);
     if (!m_synth) {
         int sfontId = 0;
         m_synth = newSynth(sfont, &sfontId);
@@ -206,8 +203,7 @@ void FluidSequencer::open(const QByteArray &path)
     // The first song waits for a font chosen before it, as for the default
     // one; later songs do not wait for a font that is still loading.
     if (!m_player && !m_pendingFont.empty()) {
-        std::string ignored;
-        if (SoundFontCache::instance().acquire(m_pendingFont, &ignored))
+        if (SoundFontCache::instance().tryAcquire(m_pendingFont))
             fontPath = m_pendingFont;
     }
     bool ownFont = false;
@@ -215,8 +211,7 @@ void FluidSequencer::open(const QByteArray &path)
         // A font beside the song that cannot be loaded leaves the song to the
         // font in use.
         const std::string beside = SoundFontCache::songSoundFont(toStd(path));
-        std::string ignored;
-        if (!beside.empty() && SoundFontCache::instance().acquire(beside, &ignored)) {
+        if (!beside.empty() && SoundFontCache::instance().tryAcquire(beside)) {
             fontPath = beside;
             ownFont = true;
         }
@@ -258,9 +253,13 @@ void FluidSequencer::loadChosenFont(const QByteArray &path, unsigned request,
                                     const std::function<void(const QString &)> &done)
 {
     const std::string fontPath = soundFontPath(path);
-    std::string error;
-    fluid_sfont_t *sfont = SoundFontCache::instance().acquire(fontPath, &error);
-    QString result = QString::fromStdString(error);
+    fluid_sfont_t *sfont = nullptr;
+    QString result;
+    try {
+        sfont = SoundFontCache::instance().acquire(fontPath);
+    } catch (const EDeviceError &e) {
+        result = QString::fromStdString(e.what());
+    }
     fluid_synth_t *synth = nullptr;
     int sfontId = 0;
     std::shared_ptr<const Song> song;

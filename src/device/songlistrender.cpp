@@ -16,19 +16,16 @@ constexpr float SilencePeak = 1.0f / 32768;
 
 } // namespace
 
-RenderEnd RenderSongList(FluidSequencer &sequencer, const std::vector<QByteArray> &paths, const RenderSink &sink,
-                         std::size_t *refused, QString *error)
+bool RenderSongList(FluidSequencer &sequencer, const std::vector<QByteArray> &paths, const RenderSink &sink)
 {
     if (paths.empty())
-        return RenderEnd::Done;
+        return true;
     std::vector<float> left(Block), right(Block);
     for (std::size_t song = 0; song < paths.size(); ++song) {
         try {
             sequencer.open(paths[song]);
         } catch (const EDeviceError &e) {
-            *refused = song;
-            *error = QString::fromUtf8(e.what());
-            return RenderEnd::SongRefused;
+            throw ESongRefused(song, e.what());
         }
         sequencer.play();
         // Blocks end on the song's last frame, so that the next song starts
@@ -37,7 +34,7 @@ RenderEnd RenderSongList(FluidSequencer &sequencer, const std::vector<QByteArray
             const int frames = int(std::clamp<std::int64_t>(sequencer.framesToEnd(), 1, Block));
             sequencer.render(frames, left.data(), right.data());
             if (!sink(song, left.data(), right.data(), frames))
-                return RenderEnd::Stopped;
+                return false;
         }
     }
     const int rate = sequencer.sampleRate();
@@ -49,7 +46,7 @@ RenderEnd RenderSongList(FluidSequencer &sequencer, const std::vector<QByteArray
             peak = std::max({peak, std::fabs(left[std::size_t(i)]), std::fabs(right[std::size_t(i)])});
         quietFrames = peak < SilencePeak ? quietFrames + Block : 0;
         if (!sink(paths.size() - 1, left.data(), right.data(), Block))
-            return RenderEnd::Stopped;
+            return false;
     }
-    return RenderEnd::Done;
+    return true;
 }

@@ -3,8 +3,9 @@
 // the power-on state of its own convention, and the last one's tail rung out.
 #pragma once
 
+#include "device/deviceerror.h"
+
 #include <QByteArray>
-#include <QString>
 
 #include <cstddef>
 #include <functional>
@@ -16,9 +17,17 @@ class FluidSequencer;
 // list) plays, or rings out after the last; false stops the rendering.
 using RenderSink = std::function<bool(std::size_t song, const float *left, const float *right, int frames)>;
 
-enum class RenderEnd { Done, SongRefused, Stopped };
+// A song of the list that could not be opened: what() says why.
+class ESongRefused : public EDeviceError
+{
+public:
+    ESongRefused(std::size_t song, const std::string &why) : EDeviceError(why), m_song(song) {}
+    std::size_t song() const { return m_song; }
 
-// `sequencer` must render to memory. On SongRefused, `*refused` is the index
-// of the song that could not be opened and `*error` says why.
-RenderEnd RenderSongList(FluidSequencer &sequencer, const std::vector<QByteArray> &paths, const RenderSink &sink,
-                         std::size_t *refused, QString *error);
+private:
+    std::size_t m_song;
+};
+
+// `sequencer` must render to memory. True when the whole list was rendered,
+// false when the sink stopped it; ESongRefused when a song cannot be opened.
+bool RenderSongList(FluidSequencer &sequencer, const std::vector<QByteArray> &paths, const RenderSink &sink);

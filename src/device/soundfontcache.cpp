@@ -142,21 +142,29 @@ void SoundFontCache::load(Entry *entry, std::string path)
     m_loaded.notify_all();
 }
 
-fluid_sfont_t *SoundFontCache::acquire(const std::string &path, std::string *error)
+fluid_sfont_t *SoundFontCache::acquire(const std::string &path)
 {
-    if (path.empty()) {
-        *error = "No SoundFont was found.";
-        return nullptr;
-    }
+    if (path.empty())
+        throw EDeviceError("No SoundFont was found.");
     std::unique_lock lock(m_mutex);
     Entry &entry = start(path);
     m_loaded.wait(lock, [&] { return entry.done; });
     fluid_sfont_t *sfont = entry.sfont;
     if (!sfont) {
-        *error = entry.error;
+        const std::string error = entry.error;
         erase(m_entries.find(path));
+        throw EDeviceError(error);
     }
     return sfont;
+}
+
+fluid_sfont_t *SoundFontCache::tryAcquire(const std::string &path)
+{
+    try {
+        return acquire(path);
+    } catch (const EDeviceError &) {
+        return nullptr;
+    }
 }
 
 void SoundFontCache::retain(fluid_sfont_t *sfont)

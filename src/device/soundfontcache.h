@@ -2,6 +2,8 @@
 // lends the loaded font to every synthesiser that asks for it.
 #pragma once
 
+#include "device/deviceerror.h"
+
 #include <fluidsynth.h>
 
 #include <condition_variable>
@@ -27,9 +29,12 @@ public:
     // Waits for `path` to be loaded (starting the load if needed). Add it to
     // a synthesiser with fluid_synth_add_sfont and retain() it; take it out
     // with fluid_synth_remove_sfont and release() it before deleting that
-    // synthesiser. nullptr and the reason when it fails; a font that failed
-    // is tried again at the next call (the file may have been mended).
-    fluid_sfont_t *acquire(const std::string &path, std::string *error);
+    // synthesiser. Throws EDeviceError with the reason when it fails; a font
+    // that failed is tried again at the next call (the file may have been
+    // mended).
+    fluid_sfont_t *acquire(const std::string &path);
+    // The same for a font that is only wanted if it loads: nullptr when not.
+    fluid_sfont_t *tryAcquire(const std::string &path);
     // A synthesiser took `sfont` in, or let it go. A font no synthesiser
     // uses any more is unloaded, so that only the fonts in use take memory.
     void retain(fluid_sfont_t *sfont);

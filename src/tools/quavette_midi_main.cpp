@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -158,15 +159,18 @@ int render(int argc, char **argv)
         dataBytes += pcm.size() * 2;
         return true;
     };
-    std::size_t refused = 0;
-    QString error;
-    const RenderEnd end = RenderSongList(sequencer, songs, write, &refused, &error);
-    bool ok = end == RenderEnd::Done;
+    std::optional<ESongRefused> refused;
+    bool ok = false;
+    try {
+        ok = RenderSongList(sequencer, songs, write);
+    } catch (const ESongRefused &e) {
+        refused = e;
+    }
     header = wavHeader(rate, std::uint32_t(dataBytes));
     ok = ok && std::fseek(out, 0, SEEK_SET) == 0 && std::fwrite(header.data(), 1, header.size(), out) == header.size();
     ok = std::fclose(out) == 0 && ok;
-    if (end == RenderEnd::SongRefused) {
-        std::fprintf(stderr, "%s: %s\n", songs[refused].constData(), error.toLocal8Bit().constData());
+    if (refused) {
+        std::fprintf(stderr, "%s: %s\n", songs[refused->song()].constData(), refused->what());
         std::remove(outPath);
     } else if (tooLong) {
         std::fprintf(stderr, "%s: the songs are too long for a WAV file\n", outPath);

@@ -30,24 +30,25 @@ TEST(SoundFontCache, ARefusedFileIsNamedForWhyAndTriedAgainOnceMended)
         {Write(dir, "cut.sf2", QByteArray("RIFF\x00\x10\x00\x00sfbkLIST", 16)), "The SoundFont file is truncated."},
     };
     for (const auto &c : cases) {
-        std::string error;
-        EXPECT_EQ(SoundFontCache::instance().acquire(c.path, &error), nullptr) << c.path;
-        EXPECT_EQ(error, c.reason) << c.path;
+        try {
+            SoundFontCache::instance().acquire(c.path);
+            ADD_FAILURE() << c.path << " was taken";
+        } catch (const EDeviceError &e) {
+            EXPECT_STREQ(e.what(), c.reason) << c.path;
+        }
     }
 
     QFile::remove(QString::fromStdString(cases[2].path));
     ASSERT_TRUE(QFile::copy(QString::fromLatin1(TestSoundFont), QString::fromStdString(cases[2].path)));
-    std::string error;
-    EXPECT_NE(SoundFontCache::instance().acquire(cases[2].path, &error), nullptr) << "mended: " << error;
+    EXPECT_NE(SoundFontCache::instance().tryAcquire(cases[2].path), nullptr) << "mended";
 }
 
 TEST(SoundFontCache, AFontNoSynthesiserUsesIsUnloaded)
 {
-    std::string error;
     SoundFontCache &cache = SoundFontCache::instance();
     const std::size_t before = cache.loadedCount();
-    fluid_sfont_t *font = cache.acquire(TestSoundFont, &error);
-    ASSERT_NE(font, nullptr) << error;
+    fluid_sfont_t *font = cache.acquire(TestSoundFont);
+    ASSERT_NE(font, nullptr);
     cache.retain(font);
     cache.retain(font);
     cache.release(font);
