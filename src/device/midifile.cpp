@@ -440,3 +440,24 @@ MidiTrackReader MidiFile::track(std::size_t index) const
     const Chunk &c = m_tracks.at(index);
     return MidiTrackReader(m_bytes, c.begin, c.end);
 }
+
+void MidiFile::visitMeta(std::size_t index, const MetaVisitor &visit) const
+{
+    const Chunk &c = m_tracks.at(index);
+    const Bytes b = Bytes(m_bytes).first(c.end);
+    std::size_t pos = c.begin;
+    std::uint64_t tick = 0;
+    std::uint8_t running = 0;
+    RawEvent raw;
+    for (;;) {
+        std::uint32_t delta = 0;
+        if (!readVlq(b, pos, delta) || !readRaw(b, pos, running, raw))
+            return;
+        tick += delta;
+        if (raw.status != 0xFF)
+            continue;
+        if (raw.metaType == 0x2F)
+            return;
+        visit(tick, raw.metaType, raw.data);
+    }
+}

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -102,6 +103,12 @@ public:
     std::span<const std::uint8_t> bytes() const { return m_bytes; }
     // A reader at the start of track `index`, in file order.
     MidiTrackReader track(std::size_t index) const;
+
+    // The meta events of track `index` other than its End-of-Track, in order,
+    // up to where the track ends or can no longer be read: their tick, type
+    // and payload (valid while the file lives).
+    using MetaVisitor = std::function<void(std::uint64_t tick, std::uint8_t type, std::span<const std::uint8_t> data)>;
+    void visitMeta(std::size_t index, const MetaVisitor &visit) const;
 
 private:
     struct Chunk {

@@ -3,8 +3,10 @@
 // beside it, else the one chosen in the player, else the discovery list's.
 //   quavette-midi info FILE...
 //   quavette-midi render [--soundfont SF2] FILE... OUT.wav
+//   quavette-midi lyrics FILE
 #include "core/settingsstore.h"
 #include "device/fluidsequencer.h"
+#include "device/lyrics.h"
 #include "device/song.h"
 #include "device/songlistrender.h"
 #include "device/soundfontcache.h"
@@ -30,7 +32,8 @@ namespace {
 int usage()
 {
     std::fputs("usage: quavette-midi info FILE...   (FILE, ok, length ms, format, tracks, SoundFont, convention)\n"
-               "       quavette-midi render [--soundfont SF2] FILE... OUT.wav\n",
+               "       quavette-midi render [--soundfont SF2] FILE... OUT.wav\n"
+               "       quavette-midi lyrics FILE   (one line per lyrics line: ms, text)\n",
                stderr);
     return 2;
 }
@@ -180,6 +183,23 @@ int render(int argc, char **argv)
     return ok ? 0 : 1;
 }
 
+// The words as the lyrics window shows them: each line with the time its
+// first syllable is sung.
+int lyrics(int argc, char **argv)
+{
+    if (argc != 1)
+        return usage();
+    try {
+        const Lyrics words = Lyrics::load(argv[0]);
+        for (const LyricLine &line : words.lines())
+            std::printf("%d\t%s\n", line.ms, line.text().c_str());
+    } catch (const EMidiFileError &e) {
+        std::fprintf(stderr, "%s: %s\n", argv[0], e.what());
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -190,5 +210,7 @@ int main(int argc, char **argv)
         return info(argc - 2, argv + 2);
     if (std::strcmp(argv[1], "render") == 0)
         return render(argc - 2, argv + 2);
+    if (std::strcmp(argv[1], "lyrics") == 0)
+        return lyrics(argc - 2, argv + 2);
     return usage();
 }

@@ -113,3 +113,14 @@ string(FIND "${err}" "jazzsoft__test-not-a-midi-file.mid: The file is not a MIDI
 if(rc EQUAL 0 OR at EQUAL -1 OR EXISTS ${OUT}/partly.wav)
   message(FATAL_ERROR "render with a bad song in the list: ${rc} ${err}")
 endif()
+
+# The words of a karaoke file, one line each with its time; none: nothing.
+execute_process(COMMAND ${TOOL} lyrics ${DATA}/jazzsoft__test-karaoke-kar.mid RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+set(want "0\tMary was a little lame,\n2667\tLittle lame,\n4000\tLittle lame,\n5333\tMary was a little lame,\n7667\tA little lame was she!\n")
+if(NOT (rc EQUAL 0 AND out STREQUAL want))
+  message(FATAL_ERROR "lyrics exited ${rc} with: ${out}")
+endif()
+execute_process(COMMAND ${TOOL} lyrics ${DATA}/jazzsoft__test-c-major-scale.mid RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+if(NOT (rc EQUAL 0 AND out STREQUAL ""))
+  message(FATAL_ERROR "lyrics of a song without words exited ${rc} with: ${out}")
+endif()

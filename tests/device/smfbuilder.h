@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <string_view>
 #include <vector>
 
 using Bytes = std::vector<std::uint8_t>;
@@ -56,6 +57,16 @@ public:
         return *this;
     }
     TrackBuilder &end(std::uint32_t delta) { return at(delta, {0xFF, 0x2F, 0x00}); }
+    // A meta event of `type` whose payload is `text`'s bytes as they stand.
+    TrackBuilder &meta(std::uint32_t delta, std::uint8_t type, std::string_view text)
+    {
+        Append(data, Vlq(delta));
+        data.push_back(0xFF);
+        data.push_back(type);
+        Append(data, Vlq(std::uint32_t(text.size())));
+        data.insert(data.end(), text.begin(), text.end());
+        return *this;
+    }
 
     Bytes data;
 };
