@@ -238,6 +238,18 @@ void SettingsStore::WriteFlagSetting(const Setting &setting, bool value)
     WriteFlagSetting(QLatin1String(setting.section), QLatin1String(setting.name), value);
 }
 
+bool SettingsStore::Has(const Setting &setting)
+{
+    const QString k = key(QLatin1String(setting.section), QLatin1String(setting.name));
+    for (auto c = m_changes.crbegin(); c != m_changes.crend(); ++c) {
+        if (c->erase && (k == c->key || k.startsWith(c->key + QLatin1Char('/'))))
+            return false;
+        if (!c->erase && k == c->key)
+            return true;
+    }
+    return m_settings && m_settings->contains(k);
+}
+
 QString SettingsStore::ReadTextSetting(const Setting &setting)
 {
     const QString k = key(QLatin1String(setting.section), QLatin1String(setting.name));

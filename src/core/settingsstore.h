@@ -44,6 +44,11 @@ inline constexpr Setting PathNameWidth{"Position", "PathNameWidth", 150};
 inline constexpr Setting Maximized{"Position", "Maximized", 0};
 inline constexpr Setting CtrlTop{"Position", "CtrlTop", 141};
 inline constexpr Setting CtrlLeft{"Position", "CtrlLeft", 176};
+// The lyrics window's bounds: written once it has been shown.
+inline constexpr Setting LyricsTop{"Position", "LyricsTop", 340};
+inline constexpr Setting LyricsLeft{"Position", "LyricsLeft", 176};
+inline constexpr Setting LyricsWidth{"Position", "LyricsWidth", 320};
+inline constexpr Setting LyricsHeight{"Position", "LyricsHeight", 64};
 inline constexpr Setting Random{"Option", "Random", 0};
 inline constexpr Setting ShowPosition{"Option", "ShowPosition", 0};
 inline constexpr Setting ListSave{"Option", "ListSave", 0};
@@ -52,6 +57,8 @@ inline constexpr Setting English{"Option", "English", 1};
 inline constexpr Setting ShowController{"Option", "ShowController", 0};
 // Text: the path of the SoundFont chosen; written only once one is chosen.
 inline constexpr Setting SoundFont{"Option", "SoundFont", 0};
+// "Show lyrics": written once the item has been used or the key exists.
+inline constexpr Setting ShowLyrics{"Option", "ShowLyrics", 0};
 // Neither read nor written: erased at every start.
 inline constexpr char ListSection[] = "List";
 } // namespace Settings
@@ -80,6 +87,8 @@ public:
     bool ReadFlagSetting(const Setting &setting);
     void WriteIntSetting(const Setting &setting, int value);
     void WriteFlagSetting(const Setting &setting, bool value);
+    // Whether the file holds the value at all.
+    bool Has(const Setting &setting);
     // A text value; empty when missing or not text.
     QString ReadTextSetting(const Setting &setting);
     void WriteTextSetting(const Setting &setting, const QString &value);

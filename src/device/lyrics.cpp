@@ -184,10 +184,10 @@ Lyrics Lyrics::load(const std::string &path)
     return read(MidiFile::load(path));
 }
 
-int Lyrics::lineAt(std::int64_t us) const
+int Lyrics::lineAt(int ms) const
 {
-    const auto after = std::upper_bound(m_lines.begin(), m_lines.end(), us,
-                                        [](std::int64_t at, const LyricLine &line) { return at < line.us; });
+    const auto after = std::upper_bound(m_lines.begin(), m_lines.end(), ms,
+                                        [](int at, const LyricLine &line) { return at < line.ms; });
     return int(after - m_lines.begin()) - 1;
 }
 

@@ -38,9 +38,9 @@ public:
     bool empty() const { return m_lines.empty(); }
     // The encoding the words were read in.
     const std::string &encoding() const { return m_encoding; }
-    // The line being sung at `us`: the last one begun by then, -1 before the
+    // The line being sung at `ms`: the last one begun by then, -1 before the
     // first.
-    int lineAt(std::int64_t us) const;
+    int lineAt(int ms) const;
     // The whole text, one line per line.
     std::string plainText() const;
 

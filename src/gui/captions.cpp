@@ -38,6 +38,7 @@ const CaptionRow MainMenuCaptions[] = {
     {"Autoplay1", "&Auto play", "自動再生(&A)"},
     {"Showcontroller1", "Show &controller", "ｺﾝﾄﾛｰﾗを表示(&C)"},
     {"SoundFont1", "Sound&Font...", "サウンドフォント(&F)..."},
+    {"ShowLyrics1", "Show &lyrics", "歌詞を表示(&L)"},
     {"Help1", "&Help", "ﾍﾙﾌﾟ(&H)"},
     {"About1", "&About...", "ﾊﾞｰｼﾞｮﾝ情報(&A)..."},
     {"Help2", "&Contents", "目次(&C)"},

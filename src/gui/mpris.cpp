@@ -1,10 +1,13 @@
 #include "gui/mpris.h"
 
+
 #include "core/fileurl.h"
 #include "core/playlist.h"
+#include "device/lyrics.h"
 #include "device/tmediaplayer.h"
 #include "gui/controller/tfrm_ctrl.h"
 #include "gui/desktopservices.h"
+#include "gui/lyrics/lyricswindow.h"
 #include "gui/mainwindow/tfrm_main.h"
 #include "gui/messages.h"
 #include "gui/mprisadaptors.h"
@@ -248,6 +251,8 @@ QVariantMap MprisService::buildMetadata() const
                                                         + QString::number(m_trackNumber))));
     metadata.insert(QStringLiteral("xesam:title"), DecodePath(SplitPath(m_track.path, PathPart::Name)));
     metadata.insert(QStringLiteral("xesam:url"), QString::fromLatin1(FileUrl(m_track.path).toEncoded()));
+    if (const auto words = LyricsOfSong(m_track.path); words && !words->empty())
+        metadata.insert(QStringLiteral("xesam:asText"), QString::fromStdString(words->plainText()));
     if (songOpen()) {
         try {
             metadata.insert(QStringLiteral("mpris:length"), qlonglong(Frm_main->length()) * 1000);

@@ -2,6 +2,9 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 #include <limits>
@@ -85,6 +88,27 @@ QRect UsableBoundsOnScreens(int left, int top, int width, int height, QSize fall
     for (const QScreen *screen : QGuiApplication::screens())
         screens.append(screen->availableGeometry());
     return UsableBounds(left, top, width, height, screens, fallback);
+}
+
+void KeepAboveOwner(QWidget *window, QWidget *owner)
+{
+    if (WindowPlacesAreKnown() || !owner)
+        return;
+    owner->winId();
+    window->winId();
+    window->windowHandle()->setTransientParent(owner->windowHandle());
+    QObject *once = new QObject(window);
+    QObject::connect(owner->windowHandle(), &QWindow::visibleChanged, once, [window, once](bool visible) {
+        if (!visible)
+            return;
+        delete once;
+        QTimer::singleShot(0, window, [window] {
+            if (window->isVisible()) {
+                window->hide();
+                window->show();
+            }
+        });
+    });
 }
 
 bool WindowPlacesAreKnown()

@@ -30,6 +30,14 @@ QRect UsableBoundsOnScreens(int left, int top, int width, int height, QSize fall
 // `available`, the screen's available area.
 QRect PlaceWhollyOnScreen(QSize size, const QRect &over, const QRect &available);
 
+class QWidget;
+
+// Keeps the tool window `window` above `owner` where "stay on top" means
+// nothing (Wayland): it becomes a transient of `owner`, and, shown before
+// `owner` was, is shown again once `owner` is, for the compositor to learn
+// whose it is. Elsewhere nothing changes.
+void KeepAboveOwner(QWidget *window, QWidget *owner);
+
 // False on a Wayland display, where a client can neither learn nor set where
 // its windows are: the places read at start are then stored back unchanged.
 bool WindowPlacesAreKnown();

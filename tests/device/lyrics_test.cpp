@@ -90,9 +90,9 @@ TEST(LyricsOfASong, TheLineSungAtATime)
 {
     const Lyrics lyrics =
         Lyrics::read(MidiFile::parse(Smf(1, 96, {words(Lyric, {{96, "a\r"}, {96, "b\r"}, {96, "c"}}), tune()})));
-    for (const auto &[us, line] : std::vector<std::pair<std::int64_t, int>>{
-             {0, -1}, {499999, -1}, {500000, 0}, {999999, 0}, {1000000, 1}, {1500000, 2}, {99000000, 2}})
-        EXPECT_EQ(lyrics.lineAt(us), line) << us;
+    for (const auto &[ms, line] : std::vector<std::pair<int, int>>{
+             {0, -1}, {499, -1}, {500, 0}, {999, 0}, {1000, 1}, {1500, 2}, {99000, 2}})
+        EXPECT_EQ(lyrics.lineAt(ms), line) << ms;
     EXPECT_EQ(lyrics.plainText(), "a\nb\nc");
 }
 

@@ -5,6 +5,7 @@ Usage: desktop_scenarios.py SCENARIO --program PATH --data DIR --artifacts DIR""
 
 import argparse
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -255,6 +256,31 @@ def soundfont(ctx):
         app.kill()
     stored = read_settings(ctx.home)["Option"]["SoundFont"]
     check(stored == chosen, f"the choice is stored: {stored}")
+
+
+@scenario
+def lyrics(ctx):
+    root, songs = make_song_folder(ctx)
+    shutil.copy(os.path.join(ctx.data, "midi", "jazzsoft__test-karaoke-kar.mid"), os.path.join(songs, "k sing.mid"))
+    app = start_with(ctx, root, "", "songs/k sing.mid")
+    try:
+        wait_for("the karaoke song", lambda: app.title() == "Quavette - k sing.mid", 10)
+        app.menu("Option", "Show lyrics")
+        window = wait_for("the lyrics window",
+                          lambda: next(f for f in app.frames() if f.name == "Lyrics"), 10)
+        # Its first line, then the second as it is heard.
+        app.wait_find("label", "Mary was a little lame,", root=window)
+        app.wait_find("label", "Little lame,", root=window, timeout=6)
+        check(playerctl(app, "metadata", "xesam:asText").startswith("Mary was a little lame,\nLittle lame,"),
+              "the media controls carry the words")
+        app.menu("Option", "Show lyrics")
+        wait_for("the window to go", lambda: not window.getState().contains(pyatspi.STATE_SHOWING), 5)
+        exit_program(app)
+    finally:
+        app.kill()
+    stored = read_settings(ctx.home)
+    check(stored.get("Option", "ShowLyrics") == "0", "the item's state is stored")
+    check(stored.get("Position", "LyricsWidth", fallback=None) is not None, "the window's size is stored")
 
 
 def _windows_of(pid, env):

@@ -295,7 +295,7 @@ class Program:
         for frame in self.frames():
             try:
                 role = frame.getRoleName()
-                if role == "frame" and (frame.name == "Controller" or frame.name == "Quavette Help"
+                if role == "frame" and (frame.name in ("Controller", "Quavette Help", "Lyrics", "歌詞")
                                         or any(c.getRoleName() == "menu bar" for c in frame)):
                     continue
                 if role not in ("dialog", "alert", "frame"):

@@ -117,26 +117,8 @@ void TFrm_ctrl::FormCreate()
         const int left = store.ReadIntSetting(Settings::CtrlLeft);
         m_readPlace = QPoint(left, top);
         // Wayland has no "stay on top"; a transient window stays above the
-        // window it belongs to. The compositor learns whose it is when it is
-        // shown after that window: shown at start before it, it is shown
-        // again once the main window is.
-        if (!WindowPlacesAreKnown() && Frm_main) {
-            Frm_main->winId();
-            winId();
-            windowHandle()->setTransientParent(Frm_main->windowHandle());
-            QObject *once = new QObject(this);
-            connect(Frm_main->windowHandle(), &QWindow::visibleChanged, once, [this, once](bool visible) {
-                if (!visible)
-                    return;
-                delete once;
-                QTimer::singleShot(0, this, [this] {
-                    if (isVisible()) {
-                        hide();
-                        show();
-                    }
-                });
-            });
-        }
+        // window it belongs to.
+        KeepAboveOwner(this, Frm_main);
         SetPlace(UsableBoundsOnScreens(left, top, width(), height(), size()).topLeft());
     });
 

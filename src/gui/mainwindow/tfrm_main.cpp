@@ -4,6 +4,7 @@
 #include "device/tmediaplayer.h"
 #include "gui/captions.h"
 #include "gui/designfont.h"
+#include "gui/lyrics/lyricswindow.h"
 #include "gui/messages.h"
 #include "gui/widgets/drivelist.h"
 #include "gui/widgets/filelist.h"
@@ -123,6 +124,7 @@ TFrm_main::TFrm_main(std::unique_ptr<ISequencer> sequencer, QWidget *parent)
 
 TFrm_main::~TFrm_main()
 {
+    delete m_lyricsWindow;
     stopTick();
     // The media player closes an open song as it goes.
     MediaPlayer.reset();
@@ -192,6 +194,8 @@ void TFrm_main::buildMenus()
     Japanese1->setText(QStringLiteral("&Japanese"));
     SoundFontSeparator = makeSeparator(Option1, "SoundFontSeparator");
     SoundFont1 = makeAction(Option1, "SoundFont1");
+    LyricsSeparator = makeSeparator(Option1, "LyricsSeparator");
+    ShowLyrics1 = makeCheckItem(Option1, "ShowLyrics1");
 
     Help1 = menuBar()->addMenu(QString());
     Help1->setObjectName(QStringLiteral("Help1"));
@@ -302,5 +306,6 @@ void TFrm_main::wireHandlers()
     wirePlaybackHandlers();
     wireDesktopHandlers();
     wireSoundFontHandlers();
+    wireLyricsHandlers();
 }
 

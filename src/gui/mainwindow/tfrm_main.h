@@ -23,6 +23,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QWidget;
+class SettingsStore;
 class TMediaPlayer;
 class PlaylistModel;
 class PlaylistView;
@@ -33,6 +34,7 @@ class SplitterHandle;
 class HelpWindow;
 class TFrm_main;
 class TFrm_ctrl;
+class LyricsWindow;
 
 // Process-wide state of the main window's module.
 extern TFrm_main *Frm_main;
@@ -193,6 +195,9 @@ public:
     // use. Empty result: cancelled.
     std::function<QByteArray(const QByteArray &initial)> SoundFontDialog;
 
+    // --- The lyrics window (tfrm_main_lyrics.cpp) ---
+    void ShowLyrics1Click();
+
     // --- Playback (tfrm_main_playback.cpp) ---
     void Btn_PlayClick();
     void Btn_pauseClick();
@@ -284,6 +289,8 @@ private:
     QAction *Japanese1 = nullptr;
     QAction *SoundFontSeparator = nullptr;
     QAction *SoundFont1 = nullptr;
+    QAction *LyricsSeparator = nullptr;
+    QAction *ShowLyrics1 = nullptr;
     QMenu *Help1 = nullptr;
     QAction *Help2 = nullptr;
     QAction *N3 = nullptr;
@@ -327,6 +334,10 @@ private:
     void wireOptionHandlers();
     void wireDesktopHandlers();
     void wireSoundFontHandlers();
+    void wireLyricsHandlers();
+    // "Show lyrics" and the window's place, at start and at close.
+    void readLyricsSettings(SettingsStore &store);
+    void writeLyricsSettings(SettingsStore &store);
     // Loads `path` in the background; `stored`: it is the choice read at
     // start, whose failure waits for the first Play.
     void loadSoundFont(const QByteArray &path, bool stored);
@@ -362,4 +373,7 @@ private:
     QByteArray m_soundFontSetting; // written at close unless empty
     QString m_soundFontNotice;
     bool m_played = false;
+    // Created when "Show lyrics" is first checked.
+    LyricsWindow *m_lyricsWindow = nullptr;
+    bool m_lyricsSettingKnown = false; // stored, or the item used: written at close
 };

@@ -3,6 +3,7 @@
 
 #include "gui/captions.h"
 #include "gui/controller/tfrm_ctrl.h"
+#include "gui/lyrics/lyricswindow.h"
 #include "gui/widgets/playlistmodel.h"
 
 #include <QAction>
@@ -29,6 +30,8 @@ void TFrm_main::applyLanguage(Language language)
     Japanese1->setChecked(language == Language::Japanese);
     ApplyMainCaptions(*this, language);
     showCopiedCaptions(language);
+    if (m_lyricsWindow)
+        m_lyricsWindow->setLanguage(language);
     // The controller does not exist yet while the main window is created;
     // its own creation applies its captions.
     if (StartingUp)

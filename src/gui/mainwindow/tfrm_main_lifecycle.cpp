@@ -8,6 +8,7 @@
 #include "core/settingsstore.h"
 #include "gui/controller/tfrm_ctrl.h"
 #include "gui/helpwindow.h"
+#include "gui/lyrics/lyricswindow.h"
 #include "gui/messages.h"
 #include "gui/widgets/drivelist.h"
 #include "gui/widgets/filelist.h"
@@ -64,6 +65,7 @@ void TFrm_main::FormCreate()
         if (!store.ReadFlagSetting(Settings::English))
             Japanese1Click();
         UseStoredSoundFont(store.ReadTextSetting(Settings::SoundFont));
+        readLyricsSettings(store);
 
         // A list that cannot be read is reported, and start-up goes on.
         Dispatch([this] { ReadAutomaticPlaylist(); });
@@ -119,6 +121,7 @@ void TFrm_main::FormClose()
         store.WriteIntSetting(Settings::CtrlLeft, ctrl.x());
         if (!m_soundFontSetting.isEmpty())
             store.WriteTextSetting(Settings::SoundFont, DecodePath(m_soundFontSetting));
+        writeLyricsSettings(store);
 
         // Settings that cannot be stored are reported, but must not keep the
         // program from ever closing.
@@ -163,6 +166,8 @@ void TFrm_main::closeEvent(QCloseEvent *event)
         m_helpWindow->close();
     if (Frm_ctrl)
         Frm_ctrl->hide();
+    if (m_lyricsWindow)
+        m_lyricsWindow->hide();
     Q_EMIT closed();
 }
 
