@@ -52,6 +52,8 @@ inline constexpr Setting English{"Option", "English", 1};
 inline constexpr Setting ShowController{"Option", "ShowController", 0};
 // Text: the path of the SoundFont chosen; written only once one is chosen.
 inline constexpr Setting SoundFont{"Option", "SoundFont", 0};
+// Flag: songs with a loop marked in them play it on and fade out.
+inline constexpr Setting PlayLoops{"Option", "PlayLoops", 0};
 // Neither read nor written: erased at every start.
 inline constexpr char ListSection[] = "List";
 } // namespace Settings
