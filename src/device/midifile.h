@@ -23,7 +23,7 @@ struct MidiEvent {
     std::uint8_t data1 = 0;
     std::uint8_t data2 = 0;
     std::uint32_t tempo = 0; // Tempo: microseconds per quarter
-    std::uint32_t size = 0;  // SysEx: payload bytes, without the F0 and F7 framing; meta: its payload's
+    std::uint32_t size = 0;  // SysEx: payload bytes, without the F0 and F7 framing; meta: payload bytes
     std::uint32_t at = 0;    // meta: where its payload starts in the file's bytes
 };
 
