@@ -59,6 +59,8 @@ inline constexpr Setting ShowController{"Option", "ShowController", 0};
 inline constexpr Setting SoundFont{"Option", "SoundFont", 0};
 // "Show lyrics": written once the item has been used or the key exists.
 inline constexpr Setting ShowLyrics{"Option", "ShowLyrics", 0};
+// Flag: songs with a loop marked in them play it on and fade out.
+inline constexpr Setting PlayLoops{"Option", "PlayLoops", 0};
 // Neither read nor written: erased at every start.
 inline constexpr char ListSection[] = "List";
 } // namespace Settings

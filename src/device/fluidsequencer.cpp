@@ -220,7 +220,13 @@ void FluidSequencer::open(const QByteArray &path)
     m_songHasOwnFont = ownFont;
     m_format = song->format();
     m_tracks = song->trackCount();
-    m_player->setSong(std::make_shared<const Song>(std::move(*song)));
+    m_player->setSong(std::make_shared<const Song>(std::move(*song)), m_options.playLoops);
+}
+
+void FluidSequencer::setPlayLoops(bool on)
+{
+    std::lock_guard engine(m_engineMutex);
+    m_options.playLoops = on;
 }
 
 void FluidSequencer::setSoundFont(const QByteArray &path, std::function<void(const QString &error)> done)

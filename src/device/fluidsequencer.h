@@ -28,6 +28,8 @@ public:
         QByteArray soundFont;
         // A SoundFont beside a song, with its base name, plays that song.
         bool songSoundFonts = true;
+        // Songs with a loop play it on and fade out (ISequencer::setPlayLoops).
+        bool playLoops = false;
         // No audio output: time passes only as render() is called, which is
         // how tests and the render tool drive the very same scheduler.
         bool renderToMemory = false;
@@ -58,6 +60,7 @@ public:
     void setSongEndHandler(std::function<void()> handler) override;
     void setSoundFont(const QByteArray &path, std::function<void(const QString &error)> done) override;
     QByteArray soundFont() const override;
+    void setPlayLoops(bool on) override;
 
     // With renderToMemory: synthesises the next `frames` frames (planar
     // stereo at sampleRate), playing the song on. Does nothing before the

@@ -242,6 +242,12 @@ MidiTrackReader::Step MidiTrackReader::read(Bytes bytes, MidiEvent &e, std::vect
                 step = Step::Event;
             }
         }
+        if (step == Step::Nothing) {
+            e.status = 0xFF;
+            e.data1 = raw.metaType;
+            e.size = std::uint32_t(raw.data.size());
+            e.at = std::uint32_t(raw.data.data() - bytes.data());
+        }
     } else if (raw.status == 0xF0) {
         // A later F0 drops an earlier one still waiting for its end.
         m_sysExOpen = !isTerminated(raw.data);

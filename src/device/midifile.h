@@ -24,7 +24,8 @@ struct MidiEvent {
     std::uint8_t data1 = 0;
     std::uint8_t data2 = 0;
     std::uint32_t tempo = 0; // Tempo: microseconds per quarter
-    std::uint32_t size = 0;  // SysEx: payload bytes, without the F0 and F7 framing
+    std::uint32_t size = 0;  // SysEx: payload bytes, without the F0 and F7 framing; meta: payload bytes
+    std::uint32_t at = 0;    // meta: where its payload starts in the file's bytes
 };
 
 struct MidiDivision {
@@ -49,7 +50,9 @@ public:
     // Reads the next event of the track in `bytes` (the same bytes as given
     // to the constructor). Event: `event` holds it, and a sysex's payload has
     // been appended to `sysEx`. Nothing: what was read plays no part (a meta
-    // event, a system message, an escape that forms no message). End: the
+    // event, a system message, an escape that forms no message); for a meta
+    // event, `event` has status 0xFF, its type in data1, and its payload's
+    // place in `size` and `at`, for a reader that looks for markers. End: the
     // track is over (its End-of-Track, its chunk's end, or bytes that cannot
     // be read), and every later call says so too.
     Step read(Bytes bytes, MidiEvent &event, std::vector<std::uint8_t> &sysEx);

@@ -63,4 +63,9 @@ public:
     // The SoundFont in use: the open song's own, else the one chosen, else
     // the first of the discovery list (empty when there is none).
     virtual QByteArray soundFont() const = 0;
+
+    // Whether the songs opened from now on play their loops (Song::loopUs):
+    // the intro, the loop twice, then the loop fading out, their length and
+    // position counting all of it. Off: loops play as they stand, once.
+    virtual void setPlayLoops(bool on) = 0;
 };

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <limits>
 #include <numeric>
+#include <span>
+#include <string_view>
 
 namespace {
 
@@ -60,6 +62,19 @@ Sequence describe(const MidiFile &file, std::size_t first, std::size_t last, std
 std::uint64_t addCapped(std::uint64_t a, std::uint64_t b)
 {
     return std::min(TempoMap::Cap, a + b); // both at most Cap: no overflow
+}
+
+enum class LoopMark { None, Start, End };
+
+// The text of a marker or cue point, letter case ignored.
+LoopMark loopMarkOf(std::span<const std::uint8_t> text)
+{
+    const auto is = [&](std::string_view word) {
+        return text.size() == word.size() && std::equal(word.begin(), word.end(), text.begin(), [](char w, std::uint8_t c) {
+                   return w == char(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+               });
+    };
+    return is("loopstart") ? LoopMark::Start : is("loopend") ? LoopMark::End : LoopMark::None;
 }
 
 } // namespace
@@ -123,13 +138,60 @@ Song Song::fromFile(const MidiFile &file)
     song.m_sysExStart.reserve(total.sysExCount + 1);
     song.m_sysExStart.push_back(0);
     std::uint64_t offset = 0;
+    LoopMarks marks;
     for (std::size_t s = 0; s < sequences; ++s) {
         const Sequence sequence = only ? std::move(*only) : describe(file, first(s), last(s), scratch);
-        song.readSequence(file, first(s), last(s), sequence.map, offset);
+        song.readSequence(file, first(s), last(s), sequence.map, offset, marks);
         offset = addCapped(offset, sequence.map.time(sequence.contents.endTick));
     }
     song.m_style = styleOf(song);
+    song.m_loop = song.findLoop(marks);
     return song;
+}
+
+std::optional<Song::Loop> Song::findLoop(const LoopMarks &marks) const
+{
+    const auto loop = [&](std::int64_t start, std::int64_t end) -> std::optional<Loop> {
+        end = std::min(end, m_lengthUs);
+        if (end - start < LeastLoopUs || std::uint64_t(start + 2 * (end - start) + LoopFadeUs) >= LongestUs)
+            return std::nullopt;
+        return Loop{start, end};
+    };
+    if (marks.start) {
+        if (const auto found = loop(*marks.start, marks.end.value_or(m_lengthUs)))
+            return found;
+    }
+    std::optional<std::int64_t> rpg, emidiStart, emidiEnd;
+    for (const SongEvent &e : events()) {
+        if (e.kind != MidiEvent::Channel || (e.status & 0xF0) != 0xB0)
+            continue;
+        std::optional<std::int64_t> *first = e.data1 == 111 ? &rpg
+            : e.data1 == 116                                 ? &emidiStart
+            : e.data1 == 117                                 ? &emidiEnd
+                                                             : nullptr;
+        if (first && !*first)
+            *first = e.us;
+    }
+    if (rpg) {
+        if (const auto found = loop(*rpg, m_lengthUs))
+            return found;
+    }
+    if (emidiStart)
+        return loop(*emidiStart, emidiEnd.value_or(m_lengthUs));
+    return std::nullopt;
+}
+
+std::int64_t Song::playLengthUs(bool loops) const
+{
+    if (!loops || !m_loop)
+        return m_lengthUs;
+    const auto [start, end] = *m_loop;
+    return start + 2 * (end - start) + LoopFadeUs;
+}
+
+int Song::playLengthMs(bool loops) const
+{
+    return loops && m_loop ? int((playLengthUs(true) + 500) / 1000) : m_lengthMs;
 }
 
 // Reads the tracks together, always on in the one whose next event comes
@@ -137,7 +199,7 @@ Song Song::fromFile(const MidiFile &file)
 // with no list to sort: equal times keep track order, and file order within
 // a track.
 void Song::readSequence(const MidiFile &file, std::size_t first, std::size_t last, const TempoMap &map,
-                        std::uint64_t offset)
+                        std::uint64_t offset, LoopMarks &marks)
 {
     const auto bytes = file.bytes();
     const std::uint64_t denominator = map.denominator();
@@ -163,8 +225,15 @@ void Song::readSequence(const MidiFile &file, std::size_t first, std::size_t las
         heap.pop_back();
         MidiTrackReader &reader = readers[i];
         for (;;) {
-            if (reader.read(bytes, e, m_sysEx) == MidiTrackReader::Step::Event && e.kind != MidiEvent::Tempo)
+            const MidiTrackReader::Step step = reader.read(bytes, e, m_sysEx);
+            if (step == MidiTrackReader::Step::Event && e.kind != MidiEvent::Tempo) {
                 append(addCapped(offset, map.time(e.tick)) / denominator, e);
+            } else if (step == MidiTrackReader::Step::Nothing && e.status == 0xFF && (e.data1 == 0x06 || e.data1 == 0x07)) {
+                const LoopMark mark = loopMarkOf(bytes.subspan(e.at, e.size));
+                auto &first = mark == LoopMark::Start ? marks.start : marks.end;
+                if (mark != LoopMark::None && !first)
+                    first = std::int64_t(addCapped(offset, map.time(e.tick)) / denominator);
+            }
             if (reader.atEnd())
                 break;
             if (!heap.empty() && later(i, heap.front())) {

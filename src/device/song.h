@@ -13,6 +13,7 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct SongEvent {
@@ -97,9 +98,28 @@ public:
     // The convention the song is written for, and the device it addresses.
     const SongStyle &style() const { return m_style; }
 
+    // The loop a game's music marks to be played on and on, in microseconds
+    // from the start, found at load from the first marker of one kind: the
+    // marker or cue point texts "loopStart" and "loopEnd", else controller
+    // 111, else controllers 116 and 117. With no end marked, the loop ends
+    // with the song. Marks that end before they start, or make a loop
+    // shorter than LeastLoopUs, are passed over for the next kind.
+    using Loop = std::pair<std::int64_t, std::int64_t>;
+    std::optional<Loop> loopUs() const { return m_loop; }
+    // Played with its loop, a song plays its intro, the loop twice, and the
+    // loop on while it fades out over LoopFadeUs; without, as it stands.
+    std::int64_t playLengthUs(bool loops) const;
+    int playLengthMs(bool loops) const;
+    static constexpr std::int64_t LoopFadeUs = 8'000'000;
+    static constexpr std::int64_t LeastLoopUs = 100'000;
+
 private:
+    struct LoopMarks {
+        std::optional<std::int64_t> start, end;
+    };
     void readSequence(const MidiFile &file, std::size_t first, std::size_t last, const TempoMap &map,
-                      std::uint64_t offset);
+                      std::uint64_t offset, LoopMarks &marks);
+    std::optional<Loop> findLoop(const LoopMarks &marks) const;
     void append(std::uint64_t us, const MidiEvent &e);
 
     static constexpr int TimeShift = 23;
@@ -117,6 +137,7 @@ private:
     int m_format = 0;
     int m_trackCount = 0;
     SongStyle m_style;
+    std::optional<Loop> m_loop;
 };
 
 inline SongEvent Song::event(std::size_t index) const

@@ -86,8 +86,10 @@ int SongPlayer::positionAt(std::int64_t frame) const
     return int(std::min<std::int64_t>(frame * 1000 / m_rate, length - 1));
 }
 
-std::shared_ptr<const Song> SongPlayer::setSong(std::shared_ptr<const Song> song)
+std::shared_ptr<const Song> SongPlayer::setSong(std::shared_ptr<const Song> song, bool playLoops)
 {
+    // Made outside the lock; the plan it replaces is freed outside it too.
+    std::optional<LoopPlan> loop = song && playLoops ? loopPlanOf(*song) : std::nullopt;
     Instruments instruments;
     if (song) {
         fluid_sfont_t *sfont = nullptr;
@@ -113,15 +115,18 @@ std::shared_ptr<const Song> SongPlayer::setSong(std::shared_ptr<const Song> song
             fluid_synth_unpin_preset(m_synth, m_sfontId, p.first, p.second);
     m_pinned = std::move(wanted);
     m_powerOn = instruments.powerOn;
+    wakeFromFade();
     releaseNotes();
     m_style = song ? song->style() : SongStyle{};
     std::swap(m_song, song);
+    std::swap(m_loop, loop);
     m_frame = 0;
     m_next = 0;
+    m_passes = 0;
     if (m_song) {
-        m_endFrame = frameOf(m_song->lengthUs());
+        m_endFrame = frameOf(m_song->playLengthUs(m_loop.has_value()));
         m_mode = TPlayerMode::pmStopped;
-        m_length.store(m_song->lengthMs(), std::memory_order_release);
+        m_length.store(m_song->playLengthMs(m_loop.has_value()), std::memory_order_release);
     } else {
         m_endFrame = 0;
         m_mode = TPlayerMode::pmNotReady;
@@ -129,6 +134,29 @@ std::shared_ptr<const Song> SongPlayer::setSong(std::shared_ptr<const Song> song
     }
     publish(m_mode, 0);
     return song;
+}
+
+std::optional<SongPlayer::LoopPlan> SongPlayer::loopPlanOf(const Song &song) const
+{
+    const auto loop = song.loopUs();
+    if (!loop)
+        return std::nullopt;
+    LoopPlan plan;
+    plan.startFrame = frameOf(loop->first);
+    plan.endFrame = frameOf(loop->second);
+    if (plan.endFrame <= plan.startFrame)
+        return std::nullopt;
+    const auto events = song.events();
+    const auto before = [&](std::int64_t frame) {
+        return std::size_t(std::partition_point(events.begin(), events.end(),
+                                                [&](const SongEvent &e) { return frameOf(e.us) < frame; })
+                           - events.begin());
+    };
+    plan.startEvent = before(plan.startFrame);
+    plan.endEvent = before(plan.endFrame);
+    plan.fadeFrames = std::max<std::int64_t>(1, frameOf(Song::LoopFadeUs));
+    plan.chase = chaseOf(song, plan.startEvent);
+    return plan;
 }
 
 std::shared_ptr<const Song> SongPlayer::song()
@@ -167,6 +195,7 @@ fluid_synth_t *SongPlayer::changeSynth(fluid_synth_t *synth, int sfontId, Instru
     m_pinned = std::move(loaded.presets);
     m_powerOn = loaded.powerOn;
     m_dirtyGroup = {};
+    m_fadedOut = false; // its tails went with the former synthesiser
     if (m_mode == TPlayerMode::pmPlaying)
         startSession();
     return old;
@@ -224,6 +253,7 @@ bool SongPlayer::seek(int ms)
     std::lock_guard lock(m_mutex);
     if (m_mode == TPlayerMode::pmNotReady)
         return false;
+    wakeFromFade();
     releaseNotes();
     const int length = m_length.load(std::memory_order_relaxed);
     ms = std::clamp(ms, 0, length);
@@ -235,8 +265,21 @@ bool SongPlayer::seek(int ms)
     return true;
 }
 
+std::int64_t SongPlayer::playFrame() const
+{
+    return m_loop ? m_frame + m_passes * (m_loop->endFrame - m_loop->startFrame) : m_frame;
+}
+
+// `frame` counts every pass of a loop: past the loop's first pass, it falls
+// on the pass it is in, at its place in the loop.
 void SongPlayer::moveTo(std::int64_t frame)
 {
+    m_passes = 0;
+    if (m_loop && frame >= m_loop->endFrame) {
+        const std::int64_t loopFrames = m_loop->endFrame - m_loop->startFrame;
+        m_passes = (frame - m_loop->startFrame) / loopFrames;
+        frame -= m_passes * loopFrames;
+    }
     m_frame = frame;
     const auto &events = m_song->events();
     m_next = std::size_t(std::partition_point(events.begin(), events.end(),
@@ -247,15 +290,20 @@ void SongPlayer::moveTo(std::int64_t frame)
 void SongPlayer::rewindTo(std::int64_t frame)
 {
     std::lock_guard lock(m_mutex);
-    if (!m_song || frame < 0 || frame >= m_frame)
+    if (!m_song || frame < 0 || frame >= playFrame())
         return;
     moveTo(frame);
-    publish(m_mode, positionAt(m_frame));
+    publish(m_mode, positionAt(playFrame()));
 }
 
 void SongPlayer::silence()
 {
     std::lock_guard lock(m_mutex);
+    quiet();
+}
+
+void SongPlayer::quiet()
+{
     // FluidSynth's "all sounds off" spares the notes already released, so
     // every note is released with the shortest release there is, and
     // rendered away unheard. The reverb is left to die away on its own: the
@@ -277,7 +325,7 @@ void SongPlayer::silence()
 std::int64_t SongPlayer::frame()
 {
     std::lock_guard lock(m_mutex);
-    return m_frame;
+    return playFrame();
 }
 
 std::int64_t SongPlayer::framesToEnd()
@@ -285,7 +333,7 @@ std::int64_t SongPlayer::framesToEnd()
     std::lock_guard lock(m_mutex);
     if (m_mode != TPlayerMode::pmPlaying)
         return std::numeric_limits<std::int64_t>::max();
-    return std::max<std::int64_t>(0, m_endFrame - m_frame);
+    return std::max<std::int64_t>(0, m_endFrame - playFrame());
 }
 
 void SongPlayer::render(int frames, float *left, float *right)
@@ -300,11 +348,16 @@ void SongPlayer::render(int frames, float *left, float *right)
         // While events due are left over from a spent budget, the song's
         // time stands still and the synthesiser plays on.
         bool advance = m_mode == TPlayerMode::pmPlaying && playDueEvents();
-        if (advance && m_frame >= m_endFrame) {
+        if (advance && playFrame() >= m_endFrame) {
             finish();
             advance = false;
+        } else if (advance && m_loop && m_frame >= m_loop->endFrame) {
+            loopBack();
+            continue;
         } else if (advance) {
             std::int64_t until = m_endFrame;
+            if (m_loop)
+                until = std::min(m_loop->endFrame, m_frame + (m_endFrame - playFrame()));
             const auto events = m_song->events();
             if (m_next < events.size())
                 until = std::min(until, frameOf(events[m_next].us));
@@ -313,12 +366,19 @@ void SongPlayer::render(int frames, float *left, float *right)
         float *out[2] = {left + done, right + done};
         // Effects are mixed into the same buffers, so reverb and chorus stay.
         fluid_synth_process(m_synth, chunk, 2, out, 2, out);
+        if (m_loop)
+            fadeOut(left + done, right + done, chunk, advance);
         if (advance) {
             m_frame += chunk;
-            if (m_frame >= m_endFrame && playDueEvents())
+            // A looped song's end falls within its loop: no event is due there.
+            if (playFrame() >= m_endFrame && (m_loop || playDueEvents())) {
                 finish();
-            else
-                publish(m_mode, positionAt(m_frame));
+            } else {
+                // The loop's start follows its end on the very next frame.
+                if (m_loop && m_frame >= m_loop->endFrame && playDueEvents())
+                    loopBack();
+                publish(m_mode, positionAt(playFrame()));
+            }
         }
         done += chunk;
     }
@@ -332,7 +392,10 @@ void SongPlayer::render(int frames, float *left, float *right)
 bool SongPlayer::playDueEvents()
 {
     const auto events = m_song->events();
-    while (m_next < events.size()) {
+    // What lies at or after a loop's end plays only once the loop is done
+    // with, which a looped song never is.
+    const std::size_t last = m_loop ? m_loop->endEvent : events.size();
+    while (m_next < last) {
         const SongEvent e = events[m_next];
         if (frameOf(e.us) > m_frame)
             break;
@@ -361,9 +424,60 @@ bool SongPlayer::playDueEvents()
 // released ring out; nothing is cut.
 void SongPlayer::finish()
 {
+    m_fadedOut = m_loop.has_value();
     m_mode = TPlayerMode::pmStopped;
     publish(m_mode, m_length.load(std::memory_order_relaxed));
     m_endCount.fetch_add(1, std::memory_order_release);
+}
+
+// At the loop's end, the notes the song ends there end; the notes it holds
+// on are let go as by a seek; and the song goes on from the loop's start in
+// a fresh group, brought to the state it had there. The tails of the end
+// ring on in the group left, so the seam is not heard.
+void SongPlayer::loopBack()
+{
+    const auto events = m_song->events();
+    for (std::size_t i = m_next; i < events.size() && frameOf(events[i].us) == m_loop->endFrame; ++i) {
+        const SongEvent e = events[i];
+        const int type = e.status & 0xF0;
+        if (e.kind == MidiEvent::Channel && (type == 0x80 || (type == 0x90 && e.data2 == 0)))
+            dispatch(e);
+    }
+    releaseNotes();
+    m_frame = m_loop->startFrame;
+    m_next = m_loop->startEvent;
+    ++m_passes;
+    m_base = (m_base + 16) % SynthChannels;
+    releaseIdleGroups();
+    resetGroup();
+    applyChase(m_loop->chase);
+}
+
+// The last Song::LoopFadeUs of a looped song fade out linearly, sample by
+// sample as its position goes; once it has faded, nothing more is heard.
+void SongPlayer::fadeOut(float *left, float *right, int frames, bool advancing) const
+{
+    const std::int64_t from = playFrame();
+    const std::int64_t fadeStart = m_endFrame - m_loop->fadeFrames;
+    if (!m_fadedOut && from + (advancing ? frames - 1 : 0) <= fadeStart)
+        return;
+    const double step = 1.0 / double(m_loop->fadeFrames);
+    for (int i = 0; i < frames; ++i) {
+        const std::int64_t at = advancing ? from + i : from;
+        const float gain = m_fadedOut ? 0.0f : float(std::clamp(double(m_endFrame - at) * step, 0.0, 1.0));
+        left[i] *= gain;
+        right[i] *= gain;
+    }
+}
+
+// Before a faded song is heard from elsewhere, or another song comes, what
+// it left ringing unheard is ended.
+void SongPlayer::wakeFromFade()
+{
+    if (!m_fadedOut)
+        return;
+    quiet();
+    m_fadedOut = false;
 }
 
 void SongPlayer::startSession()
@@ -448,29 +562,35 @@ void SongPlayer::resetGroup()
 // sound, and striking it again would be a new stroke.
 void SongPlayer::chase()
 {
-    const auto &events = m_song->events();
+    applyChase(chaseOf(*m_song, m_next));
+}
+
+SongPlayer::Chase SongPlayer::chaseOf(const Song &song, std::size_t next)
+{
+    const auto events = song.events();
+    const Convention convention = song.style().convention;
     constexpr int None = -1;
+    Chase chase;
     std::vector<int> lastCc(16 * 128, None);
     std::array<int, 16> lastProgram, lastBend, lastPressure;
     std::array<std::uint8_t, 16> bankMsb{}, bankLsb{};
     const auto powerOnBanks = [&] {
         for (int c = 0; c < 16; ++c)
-            bankMsb[std::size_t(c)] = powerOnBank(m_style.convention, c).msb;
+            bankMsb[std::size_t(c)] = powerOnBank(convention, c).msb;
         bankLsb = {};
     };
     powerOnBanks();
-    std::array<std::array<std::uint8_t, 2>, 16> bankAtProgram{};
     lastProgram.fill(None);
     lastBend.fill(None);
     lastPressure.fill(None);
-    std::vector<int> ordered;
-    std::array<std::array<std::uint8_t, 128>, 16> held{}; // velocity of each key down
+    std::vector<int> &ordered = chase.ordered;
+    auto &held = chase.held;
 
-    for (std::size_t i = 0; i < m_next; ++i) {
-        const SongEvent &e = events[i];
+    for (std::size_t i = 0; i < next; ++i) {
+        const SongEvent e = events[i];
         const int index = int(i);
         if (e.kind == MidiEvent::SysEx) {
-            if (isReset(e)) {
+            if (isResetIn(song, e)) {
                 // Everything before a reset is undone by it.
                 std::fill(lastCc.begin(), lastCc.end(), None);
                 lastProgram.fill(None);
@@ -506,7 +626,7 @@ void SongPlayer::chase()
             break;
         case 0xC0:
             lastProgram[std::size_t(c)] = index;
-            bankAtProgram[std::size_t(c)] = {bankMsb[std::size_t(c)], bankLsb[std::size_t(c)]};
+            chase.bankAtProgram[std::size_t(c)] = {bankMsb[std::size_t(c)], bankLsb[std::size_t(c)]};
             break;
         case 0xD0:
             lastPressure[std::size_t(c)] = index;
@@ -527,12 +647,19 @@ void SongPlayer::chase()
             if (i != None)
                 ordered.push_back(i);
     std::sort(ordered.begin(), ordered.end());
-    for (int i : ordered) {
-        const SongEvent &e = events[std::size_t(i)];
+    return chase;
+}
+
+// Allocates nothing: a loop's start is chased from the audio callback.
+void SongPlayer::applyChase(const Chase &chase)
+{
+    const auto events = m_song->events();
+    for (int i : chase.ordered) {
+        const SongEvent e = events[std::size_t(i)];
         if ((e.status & 0xF0) == 0xC0 && e.kind == MidiEvent::Channel) {
             // The program is chosen with the bank in force when it was changed.
             const int c = e.status & 0x0F;
-            const auto [msb, lsb] = bankAtProgram[std::size_t(c)];
+            const auto [msb, lsb] = chase.bankAtProgram[std::size_t(c)];
             m_banks[std::size_t(c)].msb = msb;
             m_banks[std::size_t(c)].lsb = lsb;
             fluid_synth_cc(m_synth, m_base + c, 0, msb);
@@ -544,7 +671,7 @@ void SongPlayer::chase()
         if (m_drum[std::size_t(c)])
             continue;
         for (int key = 0; key < 128; ++key)
-            if (const int velocity = held[std::size_t(c)][std::size_t(key)])
+            if (const int velocity = chase.held[std::size_t(c)][std::size_t(key)])
                 fluid_synth_noteon(m_synth, m_base + c, key, velocity);
     }
 }
@@ -595,12 +722,12 @@ void SongPlayer::dispatch(const SongEvent &e)
     }
 }
 
-bool SongPlayer::isReset(const SongEvent &e) const
+bool SongPlayer::isResetIn(const Song &song, const SongEvent &e)
 {
     if (e.kind != MidiEvent::SysEx)
         return false;
-    const std::uint8_t *d = m_song->sysExData().data() + e.offset;
-    return addressesDevice(d, e.size, m_style.deviceId) && resetOf(d, e.size);
+    const std::uint8_t *d = song.sysExData().data() + e.offset;
+    return addressesDevice(d, e.size, song.style().deviceId) && resetOf(d, e.size);
 }
 
 // The instrument a program change chooses under the song's convention. The

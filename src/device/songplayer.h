@@ -13,8 +13,10 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <utility>
+#include <vector>
 
 class SongPlayer
 {
@@ -33,7 +35,9 @@ public:
     // the notes of the previous one, which is handed back so that the caller
     // frees it outside the lock. The samples of every instrument the song
     // plays are loaded here, so that no note waits for the disk while playing.
-    std::shared_ptr<const Song> setSong(std::shared_ptr<const Song> song);
+    // With `playLoops`, a song with a loop plays it as Song::playLengthUs
+    // says: the position and the length count every pass played.
+    std::shared_ptr<const Song> setSong(std::shared_ptr<const Song> song, bool playLoops = false);
 
     using Preset = std::pair<int, int>; // bank, program
     struct Instruments {
@@ -65,7 +69,7 @@ public:
     // has already faded the sound out.
     void silence();
 
-    std::int64_t frame();       // the song position, in frames
+    std::int64_t frame();       // the position, in frames
     std::int64_t framesToEnd(); // while playing: frames left until the end
     // How many times a song has reached its end; read without the lock.
     unsigned endCount() const { return m_endCount.load(std::memory_order_acquire); }
@@ -91,7 +95,31 @@ public:
     int activeVoices();
 
 private:
+    // The state chase() brings a fresh group to: the events to replay, in
+    // order, and the notes to strike again.
+    struct Chase {
+        std::vector<int> ordered;
+        std::array<std::array<std::uint8_t, 2>, 16> bankAtProgram{};
+        std::array<std::array<std::uint8_t, 128>, 16> held{}; // velocity of each key down
+    };
+    // A song's loop in song frames, and the state at its start, made ready
+    // before the song plays so that going back there takes no allocation.
+    struct LoopPlan {
+        std::int64_t startFrame = 0;
+        std::int64_t endFrame = 0;
+        std::size_t startEvent = 0; // the first event at or after the start
+        std::size_t endEvent = 0;   // the first event at or after the end
+        std::int64_t fadeFrames = 0;
+        Chase chase;
+    };
+
     void publish(TPlayerMode mode, int positionMs);
+    std::int64_t playFrame() const;
+    std::optional<LoopPlan> loopPlanOf(const Song &song) const;
+    void loopBack();
+    void fadeOut(float *left, float *right, int frames, bool advancing) const;
+    void quiet();
+    void wakeFromFade();
     int positionAt(std::int64_t frame) const;
     std::int64_t frameOf(std::int64_t us) const;
     bool playDueEvents();
@@ -101,10 +129,13 @@ private:
     void resetGroup();
     void releaseIdleGroups();
     void chase();
+    static Chase chaseOf(const Song &song, std::size_t next);
+    void applyChase(const Chase &chase);
     void moveTo(std::int64_t frame);
     static Instruments instrumentsOf(const Song &song, fluid_sfont_t *sfont);
     static Preset presetFor(fluid_sfont_t *sfont, const Voice &voice);
-    bool isReset(const SongEvent &e) const;
+    bool isReset(const SongEvent &e) const { return isResetIn(*m_song, e); }
+    static bool isResetIn(const Song &song, const SongEvent &e);
     void selectVoice(int channel, int program);
     void dispatch(const SongEvent &e);
     void sendSysEx(const std::uint8_t *data, std::size_t size);
@@ -117,7 +148,10 @@ private:
     std::shared_ptr<const Song> m_song;
     TPlayerMode m_mode = TPlayerMode::pmNotReady;
     std::int64_t m_frame = 0;    // song position
-    std::int64_t m_endFrame = 0;
+    std::int64_t m_endFrame = 0; // the position's: every pass of a loop counted
+    std::optional<LoopPlan> m_loop; // only while playing loops
+    std::int64_t m_passes = 0;      // times the song has gone back to its loop's start
+    bool m_fadedOut = false;        // a looped song faded to its end: its tails stay unheard
     std::size_t m_next = 0;      // first event not yet played
     std::int64_t m_budget = 0;   // work left to events in this audio callback
     int m_base = 0;              // first synthesiser channel of the group in use

@@ -32,6 +32,11 @@ void TMediaPlayer::setSoundFont(const QByteArray &path, std::function<void(const
     m_sequencer->setSoundFont(path, std::move(done));
 }
 
+void TMediaPlayer::setPlayLoops(bool on)
+{
+    m_sequencer->setPlayLoops(on);
+}
+
 QByteArray TMediaPlayer::soundFont() const
 {
     return m_sequencer->soundFont();

@@ -60,6 +60,8 @@ public:
     // in use (see ISequencer::setSoundFont and soundFont). Never raise.
     void setSoundFont(const QByteArray &path, std::function<void(const QString &error)> done);
     QByteArray soundFont() const;
+    // Whether songs opened from now on play their loops (ISequencer::setPlayLoops).
+    void setPlayLoops(bool on);
 
 
 private:

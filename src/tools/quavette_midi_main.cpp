@@ -1,8 +1,10 @@
 // quavette-midi: checks MIDI files and renders them to WAV with the player's
 // own reader and sequencer, and with the player's SoundFont: the song's own
 // beside it, else the one chosen in the player, else the discovery list's.
-//   quavette-midi info FILE...
-//   quavette-midi render [--soundfont SF2] FILE... OUT.wav
+// info and render play songs' loops as the player is set to, unless told
+// otherwise.
+//   quavette-midi info [--loops|--no-loops] FILE...
+//   quavette-midi render [--soundfont SF2] [--loops|--no-loops] FILE... OUT.wav
 //   quavette-midi lyrics FILE
 #include "core/settingsstore.h"
 #include "device/fluidsequencer.h"
@@ -31,11 +33,39 @@ namespace {
 
 int usage()
 {
-    std::fputs("usage: quavette-midi info FILE...   (FILE, ok, length ms, format, tracks, SoundFont, convention)\n"
-               "       quavette-midi render [--soundfont SF2] FILE... OUT.wav\n"
-               "       quavette-midi lyrics FILE   (one line per lyrics line: ms, text)\n",
+    std::fputs("usage: quavette-midi info [--loops|--no-loops] FILE...\n"
+               "           (FILE, ok, length ms, format, tracks, SoundFont, convention, loop start ms, loop end ms)\n"
+               "       quavette-midi render [--soundfont SF2] [--loops|--no-loops] FILE... OUT.wav\n"
+               "       quavette-midi lyrics FILE   (one line per lyrics line: ms, text)\n"
+               "  --loops, --no-loops: play songs' loops (intro, the loop twice, then fading out), or not;\n"
+               "                       by default as the player's Play loops option is set\n",
                stderr);
     return 2;
+}
+
+// The player's "Play loops" option.
+bool storedPlayLoops()
+{
+    int stored = Settings::PlayLoops.defaultValue;
+    ParseSettingInt(PeekTextSetting(Settings::PlayLoops), stored);
+    return stored != 0;
+}
+
+// Takes --loops and --no-loops off the front of the arguments; the last says.
+void takeLoopOptions(int &argc, char **&argv, bool &loops)
+{
+    while (argc > 0 && (std::strcmp(argv[0], "--loops") == 0 || std::strcmp(argv[0], "--no-loops") == 0)) {
+        loops = std::strcmp(argv[0], "--loops") == 0;
+        --argc;
+        ++argv;
+    }
+}
+
+std::string loopMs(const std::optional<Song::Loop> &loop, bool end)
+{
+    if (!loop)
+        return "-";
+    return std::to_string(((end ? loop->second : loop->first) + 500) / 1000);
 }
 
 // The SoundFont chosen in the player, when it can be read; as the player
@@ -61,6 +91,8 @@ QByteArray chosenSoundFont()
 
 int info(int argc, char **argv)
 {
+    bool loops = storedPlayLoops();
+    takeLoopOptions(argc, argv, loops);
     if (argc < 1)
         return usage();
     const QByteArray chosen = chosenSoundFont();
@@ -70,8 +102,10 @@ int info(int argc, char **argv)
         try {
             const Song song = Song::load(argv[i]);
             const std::string own = SoundFontCache::songSoundFont(argv[i]);
-            std::printf("%s\tok\t%d\t%d\t%d\t%s\t%s\n", argv[i], song.lengthMs(), song.format(), song.trackCount(),
-                        own.empty() ? font.c_str() : own.c_str(), conventionName(song.style().convention));
+            std::printf("%s\tok\t%d\t%d\t%d\t%s\t%s\t%s\t%s\n", argv[i], song.playLengthMs(loops), song.format(),
+                        song.trackCount(), own.empty() ? font.c_str() : own.c_str(),
+                        conventionName(song.style().convention), loopMs(song.loopUs(), false).c_str(),
+                        loopMs(song.loopUs(), true).c_str());
         } catch (const EMidiFileError &e) {
             std::printf("%s\terror\t%s\n", argv[i], e.what());
             allRead = false;
@@ -109,10 +143,13 @@ std::vector<unsigned char> wavHeader(int rate, std::uint32_t dataBytes)
 int render(int argc, char **argv)
 {
     QByteArray soundFont;
+    bool loops = storedPlayLoops();
+    takeLoopOptions(argc, argv, loops);
     if (argc >= 2 && std::strcmp(argv[0], "--soundfont") == 0) {
         soundFont = argv[1];
         argc -= 2;
         argv += 2;
+        takeLoopOptions(argc, argv, loops);
     }
     if (argc < 2)
         return usage();
@@ -121,6 +158,7 @@ int render(int argc, char **argv)
 
     FluidSequencer::Options options;
     options.renderToMemory = true;
+    options.playLoops = loops;
     // A SoundFont named here plays every song, whatever they have beside them.
     options.songSoundFonts = soundFont.isEmpty();
     options.soundFont = soundFont.isEmpty() ? chosenSoundFont() : soundFont;

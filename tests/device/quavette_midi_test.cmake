@@ -1,5 +1,5 @@
 # quavette-midi as a user runs it: info over good and bad files, render to WAV.
-# cmake -DTOOL=... -DDATA=... -DOUT=... -P quavette_midi_test.cmake
+# cmake -DTOOL=... -DLOOPSONG_MAKER=... -DDATA=... -DOUT=... -P quavette_midi_test.cmake
 file(MAKE_DIRECTORY ${OUT})
 set(FONT /usr/share/sounds/sf2/TimGM6mb.sf2)
 set(OTHER_FONT /usr/share/sounds/sf2/FluidR3_GM.sf2)
@@ -67,8 +67,8 @@ file(WRITE ${OUT}/config/Kestrix/Quavette.conf "[Option]\nSoundFont=${FONT}\n")
 file(COPY_FILE ${DATA}/jazzsoft__test-c-major-scale.mid ${OUT}/own/song.mid)
 file(CREATE_LINK ${OTHER_FONT} ${OUT}/own/SONG.Sf2 SYMBOLIC)
 execute_process(COMMAND ${TOOL} info ${DATA}/jazzsoft__test-c-major-scale.mid ${OUT}/own/song.mid OUTPUT_VARIABLE out)
-string(FIND "${out}" "scale.mid\tok\t4000\t0\t1\t${FONT}\t-\n" at_chosen)
-string(FIND "${out}" "song.mid\tok\t4000\t0\t1\t${OUT}/own/SONG.Sf2\t-\n" at_own)
+string(FIND "${out}" "scale.mid\tok\t4000\t0\t1\t${FONT}\t-\t-\t-\n" at_chosen)
+string(FIND "${out}" "song.mid\tok\t4000\t0\t1\t${OUT}/own/SONG.Sf2\t-\t-\t-\n" at_own)
 if(at_chosen EQUAL -1 OR at_own EQUAL -1)
   message(FATAL_ERROR "info does not name the SoundFonts: ${out}")
 endif()
@@ -92,7 +92,7 @@ endif()
 
 # The seventh info column: the convention a song is written for.
 execute_process(COMMAND ${TOOL} info ${DATA}/jazzsoft__test-all-gs-sounds.mid OUTPUT_VARIABLE out)
-if(NOT out MATCHES "\tok\t[0-9]+\t[0-9]\t[0-9]+\t[^\t]+\tGS\n$")
+if(NOT out MATCHES "\tok\t[0-9]+\t[0-9]\t[0-9]+\t[^\t]+\tGS\t-\t-\n$")
   message(FATAL_ERROR "info does not name the GS convention: ${out}")
 endif()
 
@@ -112,6 +112,55 @@ execute_process(COMMAND ${TOOL} render --soundfont ${FONT} ${DATA}/jazzsoft__tes
 string(FIND "${err}" "jazzsoft__test-not-a-midi-file.mid: The file is not a MIDI file." at)
 if(rc EQUAL 0 OR at EQUAL -1 OR EXISTS ${OUT}/partly.wav)
   message(FATAL_ERROR "render with a bad song in the list: ${rc} ${err}")
+endif()
+
+# The eighth and ninth info columns: a song's loop in ms. Played with its
+# loop (the player's option, or --loops over it), a song lasts its intro, the
+# loop twice and 8 s of fading; --no-loops plays it as it stands.
+execute_process(COMMAND ${LOOPSONG_MAKER} ${OUT}/loop.mid RESULT_VARIABLE rc)
+if(NOT (rc EQUAL 0))
+  message(FATAL_ERROR "the song with a loop could not be made")
+endif()
+set(loop_off "${OUT}/loop.mid\tok\t3000\t0\t1\t${FONT}\t-\t1000\t2000\n")
+set(loop_on "${OUT}/loop.mid\tok\t11000\t0\t1\t${FONT}\t-\t1000\t2000\n")
+foreach(setting "" "PlayLoops=0\n" "PlayLoops=1\n")
+  file(WRITE ${OUT}/config/Kestrix/Quavette.conf "[Option]\nSoundFont=${FONT}\n${setting}")
+  set(stored "${loop_off}")
+  if(setting MATCHES "=1")
+    set(stored "${loop_on}")
+  endif()
+  foreach(option "" --loops --no-loops)
+    execute_process(COMMAND ${TOOL} info ${option} ${OUT}/loop.mid OUTPUT_VARIABLE out)
+    set(expected "${stored}")
+    if(option STREQUAL "--loops")
+      set(expected "${loop_on}")
+    elseif(option STREQUAL "--no-loops")
+      set(expected "${loop_off}")
+    endif()
+    if(NOT out STREQUAL expected)
+      message(FATAL_ERROR "info ${option} with '${setting}' stored: ${out}")
+    endif()
+  endforeach()
+endforeach()
+
+# render plays the intro, both passes and the fade; the faded song leaves
+# nothing ringing, so the file ends a moment after its 11 s.
+foreach(option --loops --no-loops)
+  execute_process(COMMAND ${TOOL} render --soundfont ${FONT} ${option} ${OUT}/loop.mid ${OUT}/loop${option}.wav
+    RESULT_VARIABLE rc)
+  file(SIZE ${OUT}/loop${option}.wav size_${option})
+  if(NOT (rc EQUAL 0))
+    message(FATAL_ERROR "render ${option} exited ${rc}")
+  endif()
+endforeach()
+math(EXPR least "44 + 11 * 44100 * 4")
+math(EXPR most "44 + (11 * 44100 + 3 * 4096) * 4")
+if(NOT (size_--loops GREATER_EQUAL least AND size_--loops LESS_EQUAL most))
+  message(FATAL_ERROR "render --loops made ${size_--loops} bytes")
+endif()
+math(EXPR least "44 + 3 * 44100 * 4")
+if(NOT (size_--no-loops GREATER_EQUAL least AND size_--no-loops LESS size_--loops))
+  message(FATAL_ERROR "render --no-loops made ${size_--no-loops} bytes")
 endif()
 
 # The words of a karaoke file, one line each with its time; none: nothing.

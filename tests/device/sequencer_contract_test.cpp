@@ -5,6 +5,8 @@
 #include "smfbuilder.h"
 #include "support/fakesequencer.h"
 
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -34,7 +36,8 @@ struct Step {
 // Time passes on the fake as it says; the real one renders it.
 using Advance = std::function<void(int ms)>;
 
-std::vector<Step> script(const Advance &advance)
+// `loopSong` lasts 1 s with a loop from 0.5 s to its end: 9.5 s with its loop played.
+std::vector<Step> script(const Advance &advance, const QByteArray &loopSong = {})
 {
     const auto wait = [advance](int ms) { return [advance, ms](ISequencer &) { advance(ms); return 0; }; };
     return {
@@ -57,6 +60,11 @@ std::vector<Step> script(const Advance &advance)
         {"pause with nothing open", [](ISequencer &s) { return int(s.pause()); }},
         {"seek with nothing open", [](ISequencer &s) { return int(s.seek(10)); }},
         {"open again", [](ISequencer &s) { return int(OpenError(s, Scale).isEmpty()); }},
+        {"loops on, for the next song", [](ISequencer &s) { s.setPlayLoops(true); return 0; }},
+        {"open a song with a loop", [loopSong](ISequencer &s) { return int(OpenError(s, loopSong).isEmpty()); }},
+        {"play it through", [advance](ISequencer &s) { s.play(); advance(9500); return 0; }},
+        {"loops off, for the next song", [](ISequencer &s) { s.setPlayLoops(false); return 0; }},
+        {"open it again", [loopSong](ISequencer &s) { return int(OpenError(s, loopSong).isEmpty()); }},
         {"close", [](ISequencer &s) { s.close(); return 0; }},
         {"stop after close", [](ISequencer &s) { return int(s.stop()); }},
     };
@@ -71,12 +79,12 @@ struct Observed {
     bool operator==(const Observed &) const = default;
 };
 
-std::vector<Observed> run(ISequencer &s, const Advance &advance)
+std::vector<Observed> run(ISequencer &s, const Advance &advance, const QByteArray &loopSong)
 {
     int ends = 0;
     s.setSongEndHandler([&] { ++ends; });
     std::vector<Observed> seen;
-    for (const Step &step : script(advance))
+    for (const Step &step : script(advance, loopSong))
         seen.push_back({step.act(s), s.mode(), s.position(), s.length(), ends});
     s.setSongEndHandler({});
     return seen;
@@ -84,16 +92,24 @@ std::vector<Observed> run(ISequencer &s, const Advance &advance)
 
 TEST(SequencerContract, TheFakeAnswersAsTheRealOneDoes)
 {
+    QTemporaryDir dir;
+    const QByteArray loopSong = dir.filePath(QStringLiteral("loop.mid")).toLocal8Bit();
+    TrackBuilder t;
+    t.at(0, {0x90, 60, 100}).at(96, {0xB0, 111, 0}).at(96, {0x80, 60, 0}).end(0);
+    ASSERT_TRUE(WriteFile(QString::fromLocal8Bit(loopSong), Smf(0, 96, {t})));
+
     FluidSequencer real(RenderOptions());
     RenderClock clock(&real);
-    const std::vector<Observed> expected = run(real, [&](int ms) { clock.renderMs(ms); });
+    const std::vector<Observed> expected = run(real, [&](int ms) { clock.renderMs(ms); }, loopSong);
 
     FakeSequencer::Shared shared;
     shared.lengths.insert(Scale, 4000);
+    shared.lengths.insert(loopSong, 1000);
+    shared.loopLengths.insert(loopSong, 9500);
     shared.openErrors.insert(NotMidi, QStringLiteral("The file is not a MIDI file."));
     shared.soundFontErrors.insert(MissingFont, QStringLiteral("No SoundFont was found."));
     FakeSequencer fake(&shared);
-    const std::vector<Observed> seen = run(fake, [&](int ms) { FakeSequencer::advance(&shared, ms); });
+    const std::vector<Observed> seen = run(fake, [&](int ms) { FakeSequencer::advance(&shared, ms); }, loopSong);
 
     const std::vector<Step> steps = script({});
     for (std::size_t i = 0; i < steps.size(); ++i) {

@@ -17,7 +17,14 @@ void FakeSequencer::open(const QByteArray &path)
     s->openPath = path;
     s->mode = TPlayerMode::pmStopped;
     s->position = 0;
-    s->length = s->lengths.value(path, s->defaultLength);
+    s->length = s->playLoops && s->loopLengths.contains(path) ? s->loopLengths.value(path)
+                                                             : s->lengths.value(path, s->defaultLength);
+}
+
+void FakeSequencer::setPlayLoops(bool on)
+{
+    s->calls << QStringLiteral("playloops:%1").arg(int(on));
+    s->playLoops = on;
 }
 
 void FakeSequencer::close()

@@ -18,6 +18,8 @@ public:
         QHash<QByteArray, QString> openErrors; // path -> error text
         int defaultLength = 10000;
         QHash<QByteArray, int> lengths;    // path -> length in ms
+        QHash<QByteArray, int> loopLengths; // path -> length in ms with its loop played
+        bool playLoops = false;            // as set, for the next open
         QByteArray openPath;
         TPlayerMode mode = TPlayerMode::pmNotReady;
         int position = 0;
@@ -46,6 +48,7 @@ public:
     // Loads at once, on the caller's thread.
     void setSoundFont(const QByteArray &path, std::function<void(const QString &error)> done) override;
     QByteArray soundFont() const override { return s->soundFont.isEmpty() ? s->defaultSoundFont : s->soundFont; }
+    void setPlayLoops(bool on) override;
 
     // Test controls. Reaching the end calls the song-end handler, as the real
     // sequencer does from its audio thread.
