@@ -70,11 +70,12 @@ TEST_F(LyricsWindowTest, ShowsTheLineSungAtThePositionAndIsStoredOnlyOnceUsed)
     EXPECT_EQ(stored("Option/ShowLyrics").toString(), QStringLiteral("0"));
     EXPECT_TRUE(stored("Position/LyricsTop").isValid());
 
-    // A first run that never shows lyrics stores none of it.
+    // A first run that never uses the additions stores none of them.
     w = AppWindows();
     DeleteSettingsKey();
     start();
     m->close();
     EXPECT_FALSE(stored("Option/ShowLyrics").isValid());
     EXPECT_FALSE(stored("Position/LyricsTop").isValid());
+    EXPECT_FALSE(stored("Option/PlayLoops").isValid());
 }

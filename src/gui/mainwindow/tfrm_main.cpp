@@ -196,6 +196,7 @@ void TFrm_main::buildMenus()
     SoundFont1 = makeAction(Option1, "SoundFont1");
     LyricsSeparator = makeSeparator(Option1, "LyricsSeparator");
     ShowLyrics1 = makeCheckItem(Option1, "ShowLyrics1");
+    PlayLoops1 = makeCheckItem(Option1, "PlayLoops1");
 
     Help1 = menuBar()->addMenu(QString());
     Help1->setObjectName(QStringLiteral("Help1"));
@@ -307,5 +308,6 @@ void TFrm_main::wireHandlers()
     wireDesktopHandlers();
     wireSoundFontHandlers();
     wireLyricsHandlers();
+    wireLoopHandlers();
 }
 

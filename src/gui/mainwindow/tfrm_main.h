@@ -198,6 +198,9 @@ public:
     // --- The lyrics window (tfrm_main_lyrics.cpp) ---
     void ShowLyrics1Click();
 
+    // --- Play loops (tfrm_main_loops.cpp) ---
+    void PlayLoops1Click();
+
     // --- Playback (tfrm_main_playback.cpp) ---
     void Btn_PlayClick();
     void Btn_pauseClick();
@@ -291,6 +294,7 @@ private:
     QAction *SoundFont1 = nullptr;
     QAction *LyricsSeparator = nullptr;
     QAction *ShowLyrics1 = nullptr;
+    QAction *PlayLoops1 = nullptr;
     QMenu *Help1 = nullptr;
     QAction *Help2 = nullptr;
     QAction *N3 = nullptr;
@@ -335,6 +339,10 @@ private:
     void wireDesktopHandlers();
     void wireSoundFontHandlers();
     void wireLyricsHandlers();
+    void wireLoopHandlers();
+    // "Play loops", at start and at close.
+    void readLoopSettings(SettingsStore &store);
+    void writeLoopSettings(SettingsStore &store);
     // "Show lyrics" and the window's place, at start and at close.
     void readLyricsSettings(SettingsStore &store);
     void writeLyricsSettings(SettingsStore &store);
@@ -376,4 +384,5 @@ private:
     // Created when "Show lyrics" is first checked.
     LyricsWindow *m_lyricsWindow = nullptr;
     bool m_lyricsSettingKnown = false; // stored, or the item used: written at close
+    bool m_loopSettingKnown = false;   // the same for "Play loops"
 };

@@ -66,6 +66,7 @@ void TFrm_main::FormCreate()
             Japanese1Click();
         UseStoredSoundFont(store.ReadTextSetting(Settings::SoundFont));
         readLyricsSettings(store);
+        readLoopSettings(store);
 
         // A list that cannot be read is reported, and start-up goes on.
         Dispatch([this] { ReadAutomaticPlaylist(); });
@@ -122,6 +123,7 @@ void TFrm_main::FormClose()
         if (!m_soundFontSetting.isEmpty())
             store.WriteTextSetting(Settings::SoundFont, DecodePath(m_soundFontSetting));
         writeLyricsSettings(store);
+        writeLoopSettings(store);
 
         // Settings that cannot be stored are reported, but must not keep the
         // program from ever closing.

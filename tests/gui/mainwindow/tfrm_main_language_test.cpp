@@ -48,6 +48,7 @@ const Row MenuRows[] = {
     {"Showcontroller1", "Show &controller", "ｺﾝﾄﾛｰﾗを表示(&C)"},
     {"SoundFont1", "Sound&Font...", "サウンドフォント(&F)..."},
     {"ShowLyrics1", "Show &lyrics", "歌詞を表示(&L)"},
+    {"PlayLoops1", "Play &loops", "ループ再生(&L)"},
     {"Help1", "&Help", "ﾍﾙﾌﾟ(&H)"},
     {"About1", "&About...", "ﾊﾞｰｼﾞｮﾝ情報(&A)..."},
     {"Help2", "&Contents", "目次(&C)"},
