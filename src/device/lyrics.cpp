@@ -4,7 +4,6 @@
 #include "device/tempomap.h"
 
 #include <algorithm>
-#include <optional>
 #include <string_view>
 
 namespace {
@@ -140,10 +139,10 @@ Lyrics Lyrics::read(const MidiFile &file)
             std::string bytes(data.begin(), data.end());
             softKaraoke = softKaraoke || (type == TextEvent && isHeaderCode(bytes));
             Source &source = (type == LyricEvent ? lyricSources : textSources)[t];
-            const bool sung = hasWords(bytes) && (type == LyricEvent || !isHeaderCode(bytes));
-            source.sung += sung;
-            if (type == LyricEvent || !isHeaderCode(bytes))
-                source.syllables.push_back({std::min(TempoMap::Cap, base + sequence.map.time(tick)), std::move(bytes)});
+            if (type == TextEvent && isHeaderCode(bytes))
+                return;
+            source.sung += hasWords(bytes);
+            source.syllables.push_back({std::min(TempoMap::Cap, base + sequence.map.time(tick)), std::move(bytes)});
         });
     }
 

@@ -43,11 +43,6 @@ QLabel *makeLine(QWidget *parent, const char *name)
     return label;
 }
 
-QString preserved(const QString &text)
-{
-    return text.toHtmlEscaped();
-}
-
 } // namespace
 
 LyricsWindow::LyricsWindow(TFrm_main *player)
@@ -141,7 +136,7 @@ void LyricsWindow::showAt(int ms)
         m_next = text(index + 1);
         m_lineLabel->setAccessibleName(m_line);
         m_nextLabel->setAccessibleName(m_next);
-        m_nextLabel->setText(QStringLiteral("<span style=\"white-space:pre\">%1</span>").arg(preserved(m_next)));
+        m_nextLabel->setText(QStringLiteral("<span style=\"white-space:pre\">%1</span>").arg(m_next.toHtmlEscaped()));
     }
     m_sungLength = sung;
     paintLines();
@@ -155,7 +150,7 @@ void LyricsWindow::paintLines()
 {
     const QString highlight = palette().color(QPalette::Highlight).name();
     m_lineLabel->setText(QStringLiteral("<span style=\"white-space:pre\"><span style=\"color:%1\">%2</span>%3</span>")
-                             .arg(highlight, preserved(sungText()), preserved(m_line.mid(m_sungLength))));
+                             .arg(highlight, sungText().toHtmlEscaped(), m_line.mid(m_sungLength).toHtmlEscaped()));
 }
 
 void LyricsWindow::restorePlace(SettingsStore &store)
