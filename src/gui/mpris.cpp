@@ -60,6 +60,7 @@ bool MprisService::Register(const QDBusConnection &bus)
     m_bus = bus;
     new MprisRootAdaptor(this);
     m_player = new MprisPlayerAdaptor(this);
+    new MprisPropertiesAdaptor(this);
     if (!m_bus.registerObject(ObjectPath, this, QDBusConnection::ExportAdaptors))
         return false;
     // A second program of this user with other settings takes the name the
@@ -145,8 +146,13 @@ void MprisService::SetPosition(const QString &trackId, qlonglong positionUs)
 
 void MprisService::OpenUri()
 {
+    Refuse(QDBusError::NotSupported, QStringLiteral("Opening a URI is not supported."));
+}
+
+void MprisService::Refuse(QDBusError::ErrorType type, const QString &text)
+{
     if (calledFromDBus())
-        sendErrorReply(QDBusError::NotSupported, QStringLiteral("Opening a URI is not supported."));
+        sendErrorReply(type, text);
 }
 
 void MprisService::seekTo(qlonglong ms)

@@ -7,6 +7,7 @@
 
 #include <QDBusConnection>
 #include <QDBusContext>
+#include <QDBusError>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QVariantMap>
@@ -43,6 +44,8 @@ public:
     // Refused: SupportedUriSchemes is empty, songs come from the command
     // line and by drag and drop.
     void OpenUri();
+    // Answers the call being served with an error.
+    void Refuse(QDBusError::ErrorType type, const QString &text);
 
     QString PlaybackStatus() const;
     QString LoopStatus() const;

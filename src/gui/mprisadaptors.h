@@ -3,6 +3,9 @@
 #pragma once
 
 #include <QDBusAbstractAdaptor>
+#include <QDBusVariant>
+#include <QList>
+#include <QMetaProperty>
 #include <QDBusObjectPath>
 #include <QStringList>
 #include <QVariantMap>
@@ -95,5 +98,34 @@ Q_SIGNALS:
     void Seeked(qlonglong Position);
 
 private:
+    MprisService *m_service;
+};
+
+// org.freedesktop.DBus.Properties for the two interfaces above. QtDBus's own
+// handler converts a value of the wrong type (Shuffle set to "no" becomes
+// true); this one refuses it with InvalidArgs, as the interface asks. It
+// takes the calls before QtDBus's handler and stays out of the introspection
+// data, where QtDBus already lists the interface.
+class MprisPropertiesAdaptor : public QDBusAbstractAdaptor
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.DBus.Properties")
+    Q_CLASSINFO("D-Bus Introspection", "")
+
+public:
+    explicit MprisPropertiesAdaptor(MprisService *service);
+
+public Q_SLOTS:
+    QDBusVariant Get(const QString &interface_name, const QString &property_name);
+    QVariantMap GetAll(const QString &interface_name);
+    void Set(const QString &interface_name, const QString &property_name, const QDBusVariant &value);
+
+private:
+    // The adaptors of an interface (all for an empty name), or none after an
+    // error reply.
+    QList<QObject *> adaptorsOf(const QString &interface_name);
+    // The property, or an invalid one after an error reply.
+    QMetaProperty propertyOf(const QString &interface_name, const QString &property_name, QObject **adaptor);
+
     MprisService *m_service;
 };

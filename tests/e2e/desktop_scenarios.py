@@ -102,6 +102,11 @@ def media_keys(ctx):
         playerctl(app, "loop", "Track")
         playerctl(app, "shuffle", "On")
         wait_for("Repeat and Random mode", lambda: (playerctl(app, "loop"), playerctl(app, "shuffle")) == ("Track", "On"), 5)
+        # A value of the wrong type is refused, not converted.
+        wrong = bus_call(app, "org.freedesktop.DBus.Properties.Set", "string:org.mpris.MediaPlayer2.Player",
+                         "string:Shuffle", "variant:string:false")
+        check("org.freedesktop.DBus.Error.InvalidArgs" in wrong.stderr, f"Shuffle set to a string: {wrong.stderr!r}")
+        check(playerctl(app, "shuffle") == "On", "Random mode kept after a wrongly typed write")
 
         subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.mpris.MediaPlayer2.quavette",
                         "/org/mpris/MediaPlayer2", "org.mpris.MediaPlayer2.Quit"], env=app.env, check=True,
