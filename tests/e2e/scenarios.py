@@ -382,6 +382,9 @@ def captions(ctx):
     try:
         controller = wait_for("the controller window", lambda: _controller_window(app), 5)
         settled_frames(app)
+        actions = run("xprop", "-id", controller, "_NET_WM_ALLOWED_ACTIONS", env=app.env)
+        check("_NET_WM_ACTION_CLOSE" in actions and "MINIMIZE" not in actions and "MAXIMIZE" not in actions,
+              f"the controller's only title-bar button is the close box: {actions}")
         app.screenshot("main-english")
         app.screenshot("controller-english", window=controller)
         app.menu("Option", "Japanese")

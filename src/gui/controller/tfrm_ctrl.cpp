@@ -263,6 +263,12 @@ void TFrm_ctrl::FormPaint()
     painter.drawPolygon(outline, 3);
 }
 
+void TFrm_ctrl::showEvent(QShowEvent *event)
+{
+    OfferOnlyTheCloseBox(this);
+    QWidget::showEvent(event);
+}
+
 void TFrm_ctrl::closeEvent(QCloseEvent *event)
 {
     Dispatch([this] { FormClose(); });
