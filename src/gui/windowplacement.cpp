@@ -1,17 +1,12 @@
 #include "gui/windowplacement.h"
 
 #include <QGuiApplication>
-#include <QtGui/qguiapplication_platform.h>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
-#include <xcb/xcb.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 #include <limits>
 
 namespace {
@@ -114,25 +109,6 @@ void KeepAboveOwner(QWidget *window, QWidget *owner)
             }
         });
     });
-}
-
-void OfferOnlyTheCloseBox(QWidget *window)
-{
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (QGuiApplication::platformName() != QLatin1String("xcb") || !x11 || !x11->connection())
-        return;
-    xcb_connection_t *connection = x11->connection();
-    const auto atom = [connection](const char *name) {
-        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
-            connection, xcb_intern_atom(connection, 0, std::strlen(name), name), nullptr);
-        const xcb_atom_t found = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-        std::free(reply);
-        return found;
-    };
-    static const xcb_atom_t property = atom("_NET_WM_WINDOW_TYPE");
-    static const xcb_atom_t types[] = {atom("_NET_WM_WINDOW_TYPE_TOOLBAR"), atom("_NET_WM_WINDOW_TYPE_UTILITY")};
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, xcb_window_t(window->winId()), property, XCB_ATOM_ATOM,
-                        32, 2, types);
 }
 
 bool WindowPlacesAreKnown()

@@ -38,14 +38,6 @@ class QWidget;
 // whose it is. Elsewhere nothing changes.
 void KeepAboveOwner(QWidget *window, QWidget *owner);
 
-// Asks an X11 window manager to give the tool window `window` a title bar
-// whose only button is the close box. Window managers that ignore the Motif
-// hints for minimise (openbox among them) leave those buttons off a torn-off
-// toolbar; the others read the utility type given after it. Called before
-// each map, as the window manager reads the type then. Elsewhere it does
-// nothing.
-void OfferOnlyTheCloseBox(QWidget *window);
-
 // False on a Wayland display, where a client can neither learn nor set where
 // its windows are: the places read at start are then stored back unchanged.
 bool WindowPlacesAreKnown();

@@ -403,6 +403,15 @@ def captions(ctx):
     check(result.returncode == 0, "a caption does not fit its button:\n" + result.stdout[-3000:])
 
 
+@scenario
+def quiet_title(ctx):
+    env = dict(ctx.desktop.env, QT_QPA_PLATFORM="xcb")
+    result = subprocess.run([ctx.x11_check], env=env, capture_output=True, text=True, timeout=60)
+    with open(os.path.join(ctx.artifacts, "quiet-title.log"), "w") as log:
+        log.write(result.stdout + result.stderr)
+    check(result.returncode == 0, "the title's own changes came back as events:\n" + result.stdout[-3000:])
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("scenario", choices=sorted(SCENARIOS))
@@ -410,11 +419,13 @@ def main():
     parser.add_argument("--data", required=True)
     parser.add_argument("--artifacts", required=True)
     parser.add_argument("--caption-check")
+    parser.add_argument("--x11-check")
     args = parser.parse_args()
     os.makedirs(args.artifacts, exist_ok=True)
     with Desktop(args.artifacts, SCENARIOS[args.scenario].window_manager) as desktop:
         ctx = Context(desktop, args.program, args.data, args.artifacts, args.scenario)
         ctx.caption_check = args.caption_check
+        ctx.x11_check = args.x11_check
         try:
             SCENARIOS[args.scenario](ctx)
         except Exception:

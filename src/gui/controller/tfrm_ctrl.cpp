@@ -9,6 +9,7 @@
 #include "gui/mainwindow/tfrm_main.h"
 #include "gui/messages.h"
 #include "gui/windowplacement.h"
+#include "gui/x11window.h"
 
 #include <QCloseEvent>
 #include <QLabel>

@@ -12,6 +12,7 @@
 #include "gui/widgets/playlistmodel.h"
 #include "gui/widgets/playlistview.h"
 #include "gui/widgets/splitterhandle.h"
+#include "gui/x11window.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -135,7 +136,7 @@ TFrm_main::~TFrm_main()
 void TFrm_main::SetTitle(const QString &title)
 {
     m_title = title;
-    setWindowTitle(EscapeTitlePlaceholder(title));
+    SetTitleQuietly(this, EscapeTitlePlaceholder(title));
     // A paused tick shows the position in the title; it puts back what
     // another command wrote there.
     wakeTick();
