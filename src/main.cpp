@@ -45,6 +45,11 @@ int main(int argc, char *argv[])
     // platform the user chose wins.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
+    // Shared-memory images make every repaint wait for the X server to be
+    // done with the last one: a round trip on each tick that shows the
+    // position. Small repaints are cheaper sent as they are.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
+        qputenv("QT_XCB_NO_MITSHM", "1");
 
     QApplication app(argc, argv);
     app.setWindowIcon(QIcon(QStringLiteral(":/icons/quavette.svg")));
