@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <strings.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -199,6 +200,10 @@ void SoundFontCache::erase(std::map<std::string, std::unique_ptr<Entry>>::iterat
         delete_fluid_settings(settings);
     }
     m_entries.erase(at);
+    // A font's samples are many large blocks; freed, the allocator keeps
+    // them for later unless asked to give them back. A font chosen instead
+    // of a larger one would otherwise leave the program as large as before.
+    malloc_trim(0);
 }
 
 std::string SoundFontCache::checkHeader(const std::string &path)
