@@ -2,19 +2,33 @@
 """Quavette beside the players people would pick instead.
 
 Runs, in one go and under the same conditions, Quavette (the whole program,
-driven by its keys), its sequencer alone (bench_device_realtime, without the
-window and its timer), `fluidsynth -n` (its shell drives it), `audacious -H`
-with its MIDI plugin (audtool drives it) and `vlc` with its FluidSynth plugin
-(its rc interface drives it): the same song and SoundFont, a private
-PulseAudio null sink, a private Xvfb. Rounds are interleaved (every player in
-round 1, then every player in round 2, ...) and the median of each figure is
-printed with Quavette's ratio to each peer. Figures:
+driven by clicks on its buttons, the SoundFont set in its settings as a user
+would choose it), its sequencer alone (bench_device_realtime, without the
+window and its timer), `fluidsynth -n` (its shell drives it) at two period
+sizes, -z 512 ("fluidsynth") and -z 4096 ("fluidsynth-4096"), `audacious -H`
+with its MIDI plugin (its D-Bus interface drives it) and `vlc` with its
+FluidSynth plugin (its rc interface drives it): the same song and SoundFont,
+a private PulseAudio (or PipeWire) null sink, a private Xvfb with openbox as
+its window manager, as a desktop has one. Rounds are interleaved (every player
+in round 1, then every player in round 2, ...) and the median of each figure
+is printed with Quavette's ratio to each peer. Figures:
 
   playing  over SECONDS of the song from 5 s after launch: CPU seconds of the
-           program and of the sound server, the program's largest RSS, and
-           wake-ups (context switches of all threads) per second of both;
-  paused   over IDLE seconds after Pause: the same;
+           program, of the sound server, of the X server and of the window
+           manager (what a window's drawing and events cost besides the
+           program's own), "both" (program and sound server) and "all four";
+           the program's largest RSS; the program's wake-ups (voluntary
+           context switches of all its threads: a thread went to sleep and
+           was woken again) and preemptions (involuntary ones: it was ready to
+           run on and another task took the core) per second, and the sound
+           server's wake-ups per second;
+  paused   over IDLE seconds after Pause: CPU of the same four, wake-ups of
+           the program and of the server;
   idle     over IDLE seconds after Stop (from paused): the same;
+  threads  for Quavette, over the playing window, each thread's CPU seconds
+           and wake-ups per second, the threads of one name summed (the main
+           thread as "GUI"; names under 0.01 s and 1 wake-up/s folded into
+           "other"), in a table of its own after the main one;
   latency  from the command to the sound, from a recording of the sink's
            monitor: first sound after Play (from stopped), silence after Pause
            and after Stop, first sound of the other song after Next (a click
@@ -103,7 +117,9 @@ def cpu_seconds(pid):
 
 
 def switches(pid):
-    """Context switches of each thread, by thread id."""
+    """Context switches of each thread, by thread id, as (voluntary,
+    nonvoluntary): a thread that sleeps and is woken again switches out of
+    its own will; one that is preempted, or spends its time slice, does not."""
     counts = {}
     try:
         tasks = os.listdir(f"/proc/{pid}/task")
@@ -112,17 +128,53 @@ def switches(pid):
     for task in tasks:
         try:
             with open(f"/proc/{pid}/task/{task}/status") as f:
-                counts[task] = sum(int(line.split()[1]) for line in f
-                                   if line.startswith(("voluntary_ctxt_switches", "nonvoluntary_ctxt_switches")))
-        except OSError:
+                fields = dict(line.split(":", 1) for line in f if line.startswith(
+                    ("voluntary_ctxt_switches", "nonvoluntary_ctxt_switches")))
+            counts[task] = (int(fields["voluntary_ctxt_switches"]), int(fields["nonvoluntary_ctxt_switches"]))
+        except (OSError, KeyError, ValueError):
             pass
     return counts
 
 
-def woken(before, after):
-    """Wake-ups between two counts; a thread gone meanwhile takes its count
-    with it."""
-    return sum(n - before.get(tid, 0) for tid, n in after.items())
+def woken(before, after, which=0):
+    """Wake-ups (which=0) or preemptions (which=1) between two counts; a
+    thread gone meanwhile takes its count with it."""
+    return sum(n[which] - before.get(tid, (0, 0))[which] for tid, n in after.items())
+
+
+def threads(pid):
+    """Each thread's name, CPU seconds and wake-ups, by thread id; the main
+    thread is named GUI."""
+    found = {}
+    try:
+        tasks = os.listdir(f"/proc/{pid}/task")
+    except OSError:
+        return found
+    for task in tasks:
+        base = f"/proc/{pid}/task/{task}"
+        try:
+            with open(f"{base}/comm") as f:
+                name = f.read().strip()
+            with open(f"{base}/stat") as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+            with open(f"{base}/status") as f:
+                wakes = next(int(line.split()[1]) for line in f if line.startswith("voluntary_ctxt_switches"))
+        except (OSError, StopIteration):
+            continue
+        found[task] = ("GUI" if task == str(pid) else name, (int(fields[11]) + int(fields[12])) / TICK, wakes)
+    return found
+
+
+def by_thread(before, after, seconds):
+    """CPU seconds and wake-ups per second between two looks, summed over
+    the threads of each name: {name: (cpu, wakes/s, threads)}. A thread
+    started meanwhile counts from zero; one gone meanwhile is not counted."""
+    out = {}
+    for tid, (name, cpu, wakes) in after.items():
+        _, cpu0, wakes0 = before.get(tid, (name, 0.0, 0))
+        c, w, n = out.get(name, (0.0, 0.0, 0))
+        out[name] = (c + cpu - cpu0, w + (wakes - wakes0) / seconds, n + 1)
+    return out
 
 
 def rss_mb(pid):
@@ -165,6 +217,20 @@ class Desktop:
             if os.path.exists(f"/tmp/.X11-unix/X{display}"):
                 break
             time.sleep(0.05)
+        self.x_server = self.procs[0].pid
+        self._start_window_manager()
+
+    def _start_window_manager(self):
+        """openbox, as a desktop has one: the players' windows are framed,
+        placed and given the focus as they would be there."""
+        self.window_manager = self._spawn(["openbox", "--sm-disable"]).pid
+        for _ in range(200):
+            check = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env,
+                                   capture_output=True, text=True).stdout
+            if "window id" in check:
+                return
+            time.sleep(0.05)
+        raise RuntimeError("openbox did not start")
 
     def _start_pipewire(self):
         """PipeWire with its session manager and its PulseAudio service, as
@@ -202,9 +268,14 @@ class Desktop:
     def close(self):
         if not self.pipewire:
             subprocess.run(["pulseaudio", "--kill"], env=self.env, stderr=subprocess.DEVNULL)
-        for proc in self.procs:
-            proc.kill()
-            proc.wait()
+        # Politely first, so that Xvfb takes its lock and socket with it.
+        for proc in reversed(self.procs):
+            proc.terminate()
+            try:
+                proc.wait(5)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait()
         try:
             os.kill(self.bus_pid, signal.SIGTERM)
         except OSError:
@@ -400,7 +471,9 @@ class Quavette(Player):
         os.makedirs(f"{home}/config/Kestrix")
         os.makedirs(f"{home}/data/Kestrix/Quavette")
         # Wide enough for the whole row of buttons.
-        options = "[Position]\nLeft=40\nTop=40\nWidth=760\nHeight=420\n[Option]\nListSave=1\nAutoPlay=1\n"
+        # The same SoundFont as the peers, as a user would choose it.
+        options = ("[Position]\nLeft=40\nTop=40\nWidth=760\nHeight=420\n"
+                   f"[Option]\nListSave=1\nAutoPlay=1\nSoundFont={self.bench.soundfont}\n")
         if self.show_position:
             # The controller beside the main window, clear of its buttons.
             options = options.replace("[Option]", "CtrlLeft=850\nCtrlTop=40\n[Option]")
@@ -415,9 +488,17 @@ class Quavette(Player):
         window = subprocess.run(["xdotool", "search", "--sync", "--all", "--onlyvisible", "--pid", str(self.pid),
                                  "--name", "^Quavette"],
                                 env=env, capture_output=True, text=True, timeout=20).stdout.split()[0]
-        shape = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window], env=env, capture_output=True,
-                               text=True, timeout=10).stdout
-        self.geometry = {k: int(v) for k, v in (line.split("=") for line in shape.split()) if k != "SCREEN"}
+        # xwininfo's absolute place of the client area: under a reparenting
+        # window manager xdotool's geometry counts the frame twice.
+        for _ in range(50):
+            info = subprocess.run(["xwininfo", "-id", window], env=env, capture_output=True, text=True,
+                                  timeout=10).stdout
+            fields = dict(line.strip().split(": ", 1) for line in info.splitlines() if ": " in line)
+            self.geometry = {"X": int(fields["Absolute upper-left X"]), "Y": int(fields["Absolute upper-left Y"]),
+                             "WIDTH": int(fields["Width"]), "HEIGHT": int(fields["Height"])}
+            if self.geometry["Y"] > 0:  # framed by now
+                break
+            time.sleep(0.1)
         self.pointer = Pointer(self.bench.desktop.display)
 
     def command(self, what):
@@ -449,14 +530,22 @@ class Device(Player):
 class FluidSynth(Player):
     name = "fluidsynth"
 
+    def __init__(self, bench, period=512):
+        super().__init__(bench)
+        self.period = period
+        if period != 512:
+            self.name = f"fluidsynth-{period}"
+
     def launch(self, files):
         # Its shell on standard input; -z 512 as its users set it (its default
-        # period of 64 frames costs several times more). Its shell cannot make
-        # it sound again after player_stop (neither player_start nor
+        # period of 64 frames costs several times more), or -z 4096, a long
+        # period that wakes it an eighth as often, nearer to the several
+        # thousand frames Quavette renders at each wake-up. Its shell cannot
+        # make it sound again after player_stop (neither player_start nor
         # player_cont strikes the held note again), so its first sound after
         # Play and after Pause are not measured.
-        self._popen(["fluidsynth", "-n", "-a", "pulseaudio", "-r", "44100", "-z", "512", self.bench.soundfont]
-                    + files, self.bench.desktop.env, stdin=True)
+        self._popen(["fluidsynth", "-n", "-a", "pulseaudio", "-r", "44100", "-z", str(self.period),
+                     self.bench.soundfont] + files, self.bench.desktop.env, stdin=True)
         self.paused = False
 
     def command(self, what):
@@ -562,22 +651,34 @@ class Bench:
         if not self.args.keep:
             shutil.rmtree(self.work, ignore_errors=True)
 
-    def measure(self, pid, seconds):
-        server = self.desktop.server
-        c0, s0, w0, v0 = cpu_seconds(pid), cpu_seconds(server), switches(pid), switches(server)
+    def measure(self, pid, seconds, per_thread=False):
+        """The figures of one window: CPU of the program, the sound server,
+        the X server and the window manager; the program's wake-ups and
+        preemptions, the server's wake-ups, the program's largest RSS and,
+        with `per_thread`, the program's threads by name."""
+        desktop = self.desktop
+        others = {"server": desktop.server, "x": desktop.x_server, "wm": desktop.window_manager}
+        start = {key: cpu_seconds(other) for key, other in others.items()}
+        c0, w0, v0 = cpu_seconds(pid), switches(pid), switches(desktop.server)
+        t0 = threads(pid) if per_thread else None
         rss = 0.0
         end = time.monotonic() + seconds
         while time.monotonic() < end:
             time.sleep(min(1.0, max(0.0, end - time.monotonic())))
             rss = max(rss, rss_mb(pid))
-        return {"cpu": cpu_seconds(pid) - c0, "server": cpu_seconds(server) - s0,
-                "wake": woken(w0, switches(pid)) / seconds, "server_wake": woken(v0, switches(server)) / seconds,
-                "rss": rss}
+        w1 = switches(pid)
+        figures = {key: cpu_seconds(other) - start[key] for key, other in others.items()}
+        figures |= {"cpu": cpu_seconds(pid) - c0, "wake": woken(w0, w1) / seconds,
+                    "preempt": woken(w0, w1, 1) / seconds,
+                    "server_wake": woken(v0, switches(desktop.server)) / seconds, "rss": rss}
+        if per_thread:
+            figures["threads"] = by_thread(t0, threads(pid), seconds)
+        return figures
 
     def playing_and_idle(self, player):
         player.launch([self.song])
         time.sleep(5)  # the SoundFont is loaded, the song has started
-        playing = self.measure(player.pid, self.args.seconds)
+        playing = self.measure(player.pid, self.args.seconds, per_thread=isinstance(player, Quavette))
         player.command("pause")
         time.sleep(3)  # what stops at once and what lingers a moment
         paused = self.measure(player.pid, self.args.idle)
@@ -643,15 +744,23 @@ ROWS = [
     ("play_cpu", "playing: program CPU (s)", 2),
     ("play_server", "playing: sound server CPU (s)", 2),
     ("play_total", "playing: both (s)", 2),
+    ("play_x", "playing: X server CPU (s)", 2),
+    ("play_wm", "playing: window manager CPU (s)", 2),
+    ("play_all", "playing: all four (s)", 2),
     ("play_rss", "playing: RSS (MB)", 0),
     ("play_wake", "playing: program wake-ups/s", 0),
+    ("play_preempt", "playing: program preemptions/s", 0),
     ("play_server_wake", "playing: server wake-ups/s", 0),
     ("paused_cpu", "paused: program CPU (s)", 2),
     ("paused_server", "paused: sound server CPU (s)", 2),
+    ("paused_x", "paused: X server CPU (s)", 2),
+    ("paused_wm", "paused: window manager CPU (s)", 2),
     ("paused_wake", "paused: program wake-ups/s", 1),
     ("paused_server_wake", "paused: server wake-ups/s", 1),
     ("idle_cpu", "stopped: program CPU (s)", 2),
     ("idle_server", "stopped: sound server CPU (s)", 2),
+    ("idle_x", "stopped: X server CPU (s)", 2),
+    ("idle_wm", "stopped: window manager CPU (s)", 2),
     ("idle_wake", "stopped: program wake-ups/s", 1),
     ("idle_server_wake", "stopped: server wake-ups/s", 1),
     ("first_sound", "first sound after Play (ms)", 0),
@@ -664,6 +773,36 @@ ROWS = [
 
 
 LATENCIES = {"first_sound", "pause_silent", "stop_silent", "next_sound", "resume_sound", "gap"}
+
+
+def print_threads(name, rounds):
+    """The playing window thread by thread: the median over the rounds of
+    each thread name's CPU seconds and wake-ups per second, the threads of
+    one name summed; the names under 0.01 s and 1 wake-up/s folded into
+    "other"."""
+    if not rounds:
+        return
+    names = {n for r in rounds for n in r}
+    rows = []
+    other = [0.0, 0.0, 0]
+    for n in names:
+        present = [r[n] for r in rounds if n in r]
+        cpu = statistics.median(t[0] for t in present)
+        wakes = statistics.median(t[1] for t in present)
+        count = max(t[2] for t in present)
+        if cpu < 0.01 and wakes < 1:
+            other = [other[0] + cpu, other[1] + wakes, other[2] + count]
+        else:
+            rows.append((n, cpu, wakes, count))
+    rows.sort(key=lambda row: (row[0] != "GUI", -row[1], -row[2], row[0]))
+    if other[2]:
+        rows.append(("other", *other))
+    print()
+    print(f"{name}, playing, by thread (median of {len(rounds)})")
+    width = max(len(row[0]) for row in rows) + 2
+    print("thread".ljust(width) + "CPU (s)".rjust(10) + "wake-ups/s".rjust(12) + "threads".rjust(9))
+    for n, cpu, wakes, count in rows:
+        print(n.ljust(width) + f"{cpu:.2f}".rjust(10) + f"{wakes:.1f}".rjust(12) + str(count).rjust(9))
 
 
 def main():
@@ -679,11 +818,12 @@ def main():
     args.keep = bool(os.environ.get("KEEP"))
     args.server = os.environ.get("SERVER", "pulseaudio")
     args.parts = os.environ.get("PARTS", "cpu,latency,gap").split(",")
-    names = os.environ.get("PLAYERS", "quavette,device,fluidsynth,audacious,vlc").split(",")
+    names = os.environ.get("PLAYERS", "quavette,device,fluidsynth,fluidsynth-4096,audacious,vlc").split(",")
 
     bench = Bench(args)
     makers = {"quavette": lambda: Quavette(bench), "quavette-pos": lambda: Quavette(bench, True),
               "device": lambda: Device(bench), "fluidsynth": lambda: FluidSynth(bench),
+              "fluidsynth-4096": lambda: FluidSynth(bench, 4096),
               "audacious": lambda: Audacious(bench), "vlc": lambda: Vlc(bench)}
     players = [makers[n]() for n in names]
     results = {p.name: [] for p in players}
@@ -695,13 +835,14 @@ def main():
                 if "cpu" in args.parts:
                     figures = bench.playing_and_idle(player)
                     figures["play_total"] = figures["play_cpu"] + figures["play_server"]
+                    figures["play_all"] = figures["play_total"] + figures["play_x"] + figures["play_wm"]
                 if "latency" in args.parts:
                     figures |= bench.latency(player, round_no)
                 if "gap" in args.parts:
                     figures |= bench.gap(player, round_no)
                 results[player.name].append(figures)
                 log("   " + ", ".join(f"{k} {v:.3f}" if isinstance(v, float) else f"{k} {v}"
-                                      for k, v in sorted(figures.items())))
+                                      for k, v in sorted(figures.items()) if k != "play_threads"))
     finally:
         bench.close()
 
@@ -713,12 +854,13 @@ def main():
     print(f"sound server: {args.server}; song: {args.song} (first {args.seconds:.0f} s), SoundFont: {args.soundfont}")
     print(f"median of {args.rounds} interleaved rounds; paused and stopped: {args.idle:.0f} s after Pause, then Stop")
     width = max(len(label) for _, label, _ in ROWS) + 2
-    print("".ljust(width) + "".join(n.rjust(13) for n in results))
+    column = max([13] + [len(n) + 2 for n in results])
+    print("".ljust(width) + "".join(n.rjust(column) for n in results))
     for key, label, digits in ROWS:
         cells = []
         for n in results:
             v = table[n][key]
-            cells.append(("-" if v is None else f"{v:.{digits}f}").rjust(13))
+            cells.append(("-" if v is None else f"{v:.{digits}f}").rjust(column))
         print(label.ljust(width) + "".join(cells))
     ours = [n for n in results if n.startswith("quavette")]
     peers = [n for n in results if not n.startswith("quavette") and n != "device"]
@@ -726,15 +868,17 @@ def main():
         if not peers:
             break
         print()
-        print(f"{our} / peer".ljust(width) + "".join(p.rjust(13) for p in peers))
+        print(f"{our} / peer".ljust(width) + "".join(p.rjust(column) for p in peers))
         for key, label, _ in ROWS:
             cells = []
             for p in peers:
                 a, b = table[our][key], table[p][key]
                 if key in LATENCIES and a is not None and b is not None:
                     a, b = max(a, 1.0), max(b, 1.0)
-                cells.append(("-" if a is None or not b else f"{a / b:.2f}").rjust(13))
+                cells.append(("-" if a is None or not b else f"{a / b:.2f}").rjust(column))
             print(label.ljust(width) + "".join(cells))
+    for our in ours:
+        print_threads(our, [r["play_threads"] for r in results[our] if "play_threads" in r])
 
 
 if __name__ == "__main__":

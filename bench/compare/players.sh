@@ -1,13 +1,19 @@
 #!/bin/bash
 # Quavette beside the players people would pick instead, in one run: the same
-# song and SoundFont, a private PulseAudio null sink under its own Xvfb, the
-# median of interleaved rounds. Prints CPU, memory, wake-ups, latencies and
-# the song-to-song gap of each, and Quavette's ratio to each peer.
+# song and SoundFont (Quavette's set in its settings), a private PulseAudio
+# null sink under its own Xvfb with openbox managing the windows, the median of
+# interleaved rounds. Prints the CPU of each player, of the sound server, of
+# the X server and of the window manager (and of all four together), memory,
+# wake-ups (voluntary context switches) and preemptions (involuntary ones),
+# latencies and the song-to-song gap of each, and Quavette's ratio to each
+# peer; then, for Quavette, a table of its threads' CPU and wake-ups while it
+# plays. fluidsynth runs twice, with periods of 512 and of 4096 frames.
 #
 #   bench/compare/players.sh [BUILD_DIR]        (default: build)
 #
 # Environment: SONG, SF, PLAY_SECONDS (60), IDLE (seconds paused and then stopped, 30), ROUNDS (3),
-# PLAYERS (a comma list of quavette,quavette-pos,device,fluidsynth,audacious,vlc),
+# PLAYERS (a comma list of quavette,quavette-pos,device,fluidsynth,fluidsynth-4096,audacious,vlc;
+# quavette-pos shows the position and the controller),
 # KEEP=1 keeps the work folder (recordings, logs),
 # SERVER=pipewire plays to PipeWire's PulseAudio service instead (packages pipewire, pipewire-pulse,
 # wireplumber), PARTS (a comma list of cpu,latency,gap) measures only those.
@@ -18,7 +24,7 @@ root=$(cd "$here/../.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 
 packages=(fluidsynth fluid-soundfont-gm audacious audacious-plugins vlc-bin vlc-plugin-base
-          vlc-plugin-fluidsynth xvfb xdotool x11-utils pulseaudio pulseaudio-utils dbus python3 python3-dbus
+          vlc-plugin-fluidsynth xvfb openbox xdotool x11-utils pulseaudio pulseaudio-utils dbus python3 python3-dbus
           util-linux pipewire pipewire-pulse wireplumber)
 missing=()
 for p in "${packages[@]}"; do
