@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6svg6
-  libfluidsynth-dev libpulse-dev libuchardet-dev libxcb1-dev fluidsynth fluid-soundfont-gm timgm6mb-soundfont
+  libfluidsynth-dev libpulse-dev libuchardet-dev libxcb1-dev libx11-dev fluidsynth fluid-soundfont-gm timgm6mb-soundfont
   fonts-ipafont-gothic adwaita-icon-theme
   libgtest-dev googletest libbenchmark-dev
   xvfb openbox xdotool x11-utils xauth pulseaudio pulseaudio-utils sox imagemagick

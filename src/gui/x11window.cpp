@@ -3,12 +3,19 @@
 #include <QGuiApplication>
 #include <QString>
 #include <QWidget>
+#include <QWindow>
 #include <QtGui/qguiapplication_platform.h>
 
+#include <X11/Xlib.h>
 #include <xcb/xcb.h>
 
+#include <pthread.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -19,6 +26,13 @@ xcb_connection_t *x11Connection()
         return nullptr;
     auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     return x11 ? x11->connection() : nullptr;
+}
+
+// The display Qt connected to, which -display may have chosen.
+const char *x11DisplayName()
+{
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 && x11->display() ? DisplayString(x11->display()) : nullptr;
 }
 
 xcb_atom_t atom(xcb_connection_t *connection, const char *name)
@@ -44,33 +58,91 @@ void OfferOnlyTheCloseBox(QWidget *window)
                         32, 2, types);
 }
 
+namespace {
+
+// Listens to a window's property changes on a connection and a thread of its
+// own, and passes on to Qt's connection all but the title texts: the
+// window's own and the copies a window manager keeps of them (openbox
+// rewrites two properties on every change of the title).
+class PropertyForwarder
+{
+public:
+    // Takes over the window's property changes from Qt's connection; null
+    // where the display cannot be reached a second time.
+    static PropertyForwarder *start(xcb_connection_t *qt, const char *display, xcb_window_t window)
+    {
+        xcb_connection_t *own = xcb_connect(display, nullptr);
+        if (xcb_connection_has_error(own)) {
+            xcb_disconnect(own);
+            return nullptr;
+        }
+        const uint32_t properties = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_void_cookie_t selected =
+            xcb_change_window_attributes_checked(own, window, XCB_CW_EVENT_MASK, &properties);
+        if (xcb_generic_error_t *error = xcb_request_check(own, selected)) {
+            std::free(error);
+            xcb_disconnect(own);
+            return nullptr;
+        }
+        auto *forwarder = new PropertyForwarder(own, window);
+        // Heard here from now on; a change that comes to both meanwhile is
+        // only read twice.
+        xcb_get_window_attributes_reply_t *attributes =
+            xcb_get_window_attributes_reply(qt, xcb_get_window_attributes(qt, window), nullptr);
+        if (attributes) {
+            const uint32_t rest = attributes->your_event_mask & ~uint32_t(XCB_EVENT_MASK_PROPERTY_CHANGE);
+            xcb_change_window_attributes(qt, window, XCB_CW_EVENT_MASK, &rest);
+            xcb_flush(qt);
+            std::free(attributes);
+        }
+        std::thread([forwarder] {
+            pthread_setname_np(pthread_self(), "XPropertyWatch");
+            forwarder->run();
+        }).detach();
+        return forwarder;
+    }
+
+    xcb_window_t window() const { return m_window; }
+
+private:
+    PropertyForwarder(xcb_connection_t *own, xcb_window_t window)
+        : m_own(own)
+        , m_window(window)
+    {
+        for (const char *name : {"WM_NAME", "WM_ICON_NAME", "_NET_WM_NAME", "_NET_WM_ICON_NAME",
+                                 "_NET_WM_VISIBLE_NAME", "_NET_WM_VISIBLE_ICON_NAME"})
+            m_titles.push_back(atom(own, name));
+    }
+
+    void run()
+    {
+        while (xcb_generic_event_t *event = xcb_wait_for_event(m_own)) {
+            const auto *change = reinterpret_cast<const xcb_property_notify_event_t *>(event);
+            if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY && change->window == m_window
+                && std::find(m_titles.begin(), m_titles.end(), change->atom) == m_titles.end()) {
+                // With no event mask, the event goes to the window's creator.
+                xcb_send_event(m_own, 0, m_window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(event));
+                xcb_flush(m_own);
+            }
+            std::free(event);
+        }
+    }
+
+    xcb_connection_t *m_own;
+    xcb_window_t m_window;
+    std::vector<xcb_atom_t> m_titles;
+};
+
+} // namespace
+
 void SetTitleQuietly(QWidget *window, const QString &title)
 {
     xcb_connection_t *connection = x11Connection();
-    if (!connection || !window->testAttribute(Qt::WA_WState_Created)) {
-        window->setWindowTitle(title);
-        return;
-    }
-    // Qt sets a window's event mask once, when it creates the window.
-    const auto id = xcb_window_t(window->winId());
-    static xcb_window_t known = XCB_WINDOW_NONE;
-    static uint32_t listening = 0;
-    if (id != known) {
-        xcb_get_window_attributes_reply_t *reply =
-            xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, id), nullptr);
-        if (!reply) {
-            window->setWindowTitle(title);
-            return;
-        }
-        listening = reply->your_event_mask;
-        known = id;
-        std::free(reply);
-    }
-    const uint32_t deaf = listening & ~uint32_t(XCB_EVENT_MASK_PROPERTY_CHANGE);
-    xcb_grab_server(connection);
-    xcb_change_window_attributes(connection, id, XCB_CW_EVENT_MASK, &deaf);
+    // One window's title changes on every tick: the main window's. Its
+    // forwarder lives as long as the program.
+    static PropertyForwarder *forwarder = nullptr;
+    // Taken over once the window is on screen, framed and settled.
+    if (connection && !forwarder && window->windowHandle() && window->windowHandle()->isExposed())
+        forwarder = PropertyForwarder::start(connection, x11DisplayName(), xcb_window_t(window->winId()));
     window->setWindowTitle(title);
-    xcb_change_window_attributes(connection, id, XCB_CW_EVENT_MASK, &listening);
-    xcb_ungrab_server(connection);
-    xcb_flush(connection);
 }

@@ -12,9 +12,10 @@ class QWidget;
 // each map, as the window manager reads the type then.
 void OfferOnlyTheCloseBox(QWidget *window);
 
-// Sets the window's title without the X server telling this program of the
-// change: the title properties are written while the window does not listen
-// to property changes, with the server grabbed so that no other client's
-// change goes unheard meanwhile. A title that changes on every tick then
-// costs no wake-up of its own.
+// Sets the window's title without the program hearing of it: from the first
+// call on, the window's property changes are heard on a connection and a
+// thread of their own, which pass every change but the title texts on to Qt.
+// Neither the program's own title writes nor a window manager's copies of
+// the title then wake the program; a title that changes on every tick costs
+// no wake-up beyond the tick's own. For one window in the program's life.
 void SetTitleQuietly(QWidget *window, const QString &title);
