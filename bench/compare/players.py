@@ -116,24 +116,38 @@ def cpu_seconds(pid):
         return float("nan")
 
 
-def switches(pid):
-    """Context switches of each thread, by thread id, as (voluntary,
-    nonvoluntary): a thread that sleeps and is woken again switches out of
-    its own will; one that is preempted, or spends its time slice, does not."""
-    counts = {}
+def task_files(pid, *names):
+    """The named files of each thread's /proc folder, read, by thread id; a
+    thread gone while being read is left out."""
+    found = {}
     try:
         tasks = os.listdir(f"/proc/{pid}/task")
     except OSError:
-        return counts
+        return found
     for task in tasks:
         try:
-            with open(f"/proc/{pid}/task/{task}/status") as f:
-                fields = dict(line.split(":", 1) for line in f if line.startswith(
-                    ("voluntary_ctxt_switches", "nonvoluntary_ctxt_switches")))
-            counts[task] = (int(fields["voluntary_ctxt_switches"]), int(fields["nonvoluntary_ctxt_switches"]))
-        except (OSError, KeyError, ValueError):
-            pass
-    return counts
+            texts = []
+            for name in names:
+                with open(f"/proc/{pid}/task/{task}/{name}") as f:
+                    texts.append(f.read())
+        except OSError:
+            continue
+        found[task] = texts
+    return found
+
+
+def context_switches(status):
+    """(voluntary, nonvoluntary) from a thread's status file: a thread that
+    sleeps and is woken again switches out of its own will; one that is
+    preempted, or spends its time slice, does not."""
+    fields = dict(line.split(":", 1) for line in status.splitlines() if ":" in line)
+    return int(fields["voluntary_ctxt_switches"]), int(fields["nonvoluntary_ctxt_switches"])
+
+
+def switches(pid):
+    """Context switches of each thread, by thread id, as (voluntary,
+    nonvoluntary)."""
+    return {task: context_switches(status) for task, (status,) in task_files(pid, "status").items()}
 
 
 def woken(before, after, which=0):
@@ -146,22 +160,10 @@ def threads(pid):
     """Each thread's name, CPU seconds and wake-ups, by thread id; the main
     thread is named GUI."""
     found = {}
-    try:
-        tasks = os.listdir(f"/proc/{pid}/task")
-    except OSError:
-        return found
-    for task in tasks:
-        base = f"/proc/{pid}/task/{task}"
-        try:
-            with open(f"{base}/comm") as f:
-                name = f.read().strip()
-            with open(f"{base}/stat") as f:
-                fields = f.read().rsplit(")", 1)[1].split()
-            with open(f"{base}/status") as f:
-                wakes = next(int(line.split()[1]) for line in f if line.startswith("voluntary_ctxt_switches"))
-        except (OSError, StopIteration):
-            continue
-        found[task] = ("GUI" if task == str(pid) else name, (int(fields[11]) + int(fields[12])) / TICK, wakes)
+    for task, (comm, stat, status) in task_files(pid, "comm", "stat", "status").items():
+        fields = stat.rsplit(")", 1)[1].split()
+        found[task] = ("GUI" if task == str(pid) else comm.strip(), (int(fields[11]) + int(fields[12])) / TICK,
+                       context_switches(status)[0])
     return found
 
 

@@ -97,6 +97,16 @@ def quit(p, home):
     conf = open(f"{home}/config/Kestrix/Quavette.conf").read()
     print("  stored:", [l for l in conf.splitlines() if l.startswith("SoundFont")], flush=True)
 
+def typed_in_dialog(tag):
+    """Started with FluidR3_GM and playing for 10 s, then the SoundFont dialog
+    open with TimGM6mb's path typed, not yet chosen."""
+    p, e, home = start(FLUID, tag)
+    time.sleep(10); show("after 10 s of play with FluidR3_GM", p)
+    open_dialog(p, e)
+    subprocess.run(["xdotool", "type", "--delay", "20", TIM], env=e); time.sleep(2)
+    show("dialog open, path typed, not yet chosen", p)
+    return p, e, home
+
 runs = int(sys.argv[1]) if len(sys.argv) > 1 else 1
 try:
     for r in range(runs):
@@ -107,20 +117,12 @@ try:
             quit(p, home)
         if "control" in sys.argv:
             print(f"control: dialog opened and cancelled, FluidR3_GM kept (run {r + 1})", flush=True)
-            p, e, home = start(FLUID, f"cancel-{r}")
-            time.sleep(10); show("after 10 s of play with FluidR3_GM", p)
-            open_dialog(p, e)
-            subprocess.run(["xdotool", "type", "--delay", "20", TIM], env=e); time.sleep(2)
-            show("dialog open, path typed", p)
+            p, e, home = typed_in_dialog(f"cancel-{r}")
             subprocess.run(["xdotool", "key", "Escape"], env=e)
             time.sleep(10); show("10 s after Cancel", p)
             quit(p, home)
         print(f"swap FluidR3_GM -> TimGM6mb while playing (run {r + 1})", flush=True)
-        p, e, home = start(FLUID, f"swap-{r}")
-        time.sleep(10); show("after 10 s of play with FluidR3_GM", p)
-        open_dialog(p, e)
-        subprocess.run(["xdotool", "type", "--delay", "20", TIM], env=e); time.sleep(2)
-        show("dialog open, path typed, not yet chosen", p)
+        p, e, home = typed_in_dialog(f"swap-{r}")
         subprocess.run(["xdotool", "key", "Return"], env=e)
         chosen = time.monotonic()
         for t in (1, 3, 10):
