@@ -1,12 +1,19 @@
 #include "gui/x11window.h"
 
+#include "gui/messages.h"
+
+#include <QCoreApplication>
+#include <QEvent>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 #include <QtGui/qguiapplication_platform.h>
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <xcb/xcb.h>
 
 #include <pthread.h>
@@ -135,14 +142,105 @@ private:
 
 } // namespace
 
+namespace {
+
+// The title Qt would write, written straight to the X server: Qt's own write
+// goes through Xlib for WM_NAME, which takes the connection's socket from xcb
+// and hands it back, each with a write of its own. Here both properties go
+// out in one write, with the tick's repaint. Qt's copy of the title (windowTitle(),
+// the accessible name) is brought into step once the title has settled.
+class DirectTitle : public QObject
+{
+public:
+    DirectTitle(QWidget *window, xcb_connection_t *connection, Display *display)
+        : QObject(window)
+        , m_window(window)
+        , m_connection(connection)
+        , m_display(display)
+        , m_id(xcb_window_t(window->winId()))
+        , m_netWmName(atom(connection, "_NET_WM_NAME"))
+        , m_utf8(atom(connection, "UTF8_STRING"))
+    {
+        m_settle.setSingleShot(true);
+        m_settle.setInterval(SettleMs);
+        connect(&m_settle, &QTimer::timeout, this, [this] { m_window->setWindowTitle(EscapeTitlePlaceholder(m_title)); });
+    }
+
+    void write(const QString &title)
+    {
+        m_title = title;
+        // As Qt writes them: UTF-8 in _NET_WM_NAME; WM_NAME in the ICCCM
+        // encoding of the locale's text, or the UTF-8 bytes where the locale
+        // cannot hold it.
+        const QByteArray utf8 = title.toUtf8();
+        xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, m_id, m_netWmName, m_utf8, 8, utf8.size(),
+                            utf8.constData());
+        QByteArray local = title.toLocal8Bit();
+        char *list[] = {local.data()};
+        XTextProperty text{};
+        if (XmbTextListToTextProperty(m_display, list, 1, XStdICCTextStyle, &text) >= 0 && text.value) {
+            xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, m_id, XCB_ATOM_WM_NAME, xcb_atom_t(text.encoding),
+                                uint8_t(text.format), uint32_t(text.nitems), text.value);
+            XFree(text.value);
+        } else {
+            xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, m_id, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                                utf8.size(), utf8.constData());
+        }
+        // Sent after the repaints this tick has asked for, which go out in
+        // the same write where they flush nothing themselves.
+        if (!m_flushPosted) {
+            m_flushPosted = true;
+            QCoreApplication::postEvent(this, new QEvent(FlushEvent), Qt::LowEventPriority - 1);
+        }
+        m_settle.start();
+    }
+
+protected:
+    bool event(QEvent *event) override
+    {
+        if (event->type() != FlushEvent)
+            return QObject::event(event);
+        m_flushPosted = false;
+        xcb_flush(m_connection);
+        return true;
+    }
+
+private:
+    static constexpr int SettleMs = 300;
+    static inline const auto FlushEvent = QEvent::Type(QEvent::registerEventType());
+
+    QWidget *m_window;
+    xcb_connection_t *m_connection;
+    Display *m_display;
+    xcb_window_t m_id;
+    xcb_atom_t m_netWmName;
+    xcb_atom_t m_utf8;
+    QString m_title;
+    QTimer m_settle;
+    bool m_flushPosted = false;
+};
+
+} // namespace
+
 void SetTitleQuietly(QWidget *window, const QString &title)
 {
     xcb_connection_t *connection = x11Connection();
     // One window's title changes on every tick: the main window's. Its
     // forwarder lives as long as the program.
     static PropertyForwarder *forwarder = nullptr;
+    static QPointer<DirectTitle> direct;
     // Taken over once the window is on screen, framed and settled.
-    if (connection && !forwarder && window->windowHandle() && window->windowHandle()->isExposed())
+    if (connection && !forwarder && window->windowHandle() && window->windowHandle()->isExposed()) {
         forwarder = PropertyForwarder::start(connection, x11DisplayName(), xcb_window_t(window->winId()));
-    window->setWindowTitle(title);
+        auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+        if (forwarder && x11->display())
+            direct = new DirectTitle(window, connection, x11->display());
+    }
+    // Qt appends a display name to a title that lacks it, and names an
+    // untitled window after the program; the program sets neither.
+    if (direct && direct->parent() == window && !title.isEmpty()
+        && QGuiApplication::applicationDisplayName() == QCoreApplication::applicationName())
+        direct->write(title);
+    else
+        window->setWindowTitle(EscapeTitlePlaceholder(title));
 }

@@ -12,10 +12,13 @@ class QWidget;
 // each map, as the window manager reads the type then.
 void OfferOnlyTheCloseBox(QWidget *window);
 
-// Sets the window's title without the program hearing of it: from the first
-// call on, the window's property changes are heard on a connection and a
-// thread of their own, which pass every change but the title texts on to Qt.
-// Neither the program's own title writes nor a window manager's copies of
-// the title then wake the program; a title that changes on every tick costs
-// no wake-up beyond the tick's own. For one window in the program's life.
+// Sets the window's title, `title` as it is to be shown (a "[*]" in it is
+// text), without the program hearing of it: from the first call on, the
+// window's property changes are heard on a connection and a thread of their
+// own, which pass every change but the title texts on to Qt. Neither the
+// program's own title writes nor a window manager's copies of the title then
+// wake the program; a title that changes on every tick costs no wake-up beyond
+// the tick's own. The title's properties are written in one request each,
+// and windowTitle() follows once the title has stayed the same for a moment.
+// For one window in the program's life.
 void SetTitleQuietly(QWidget *window, const QString &title);

@@ -268,6 +268,17 @@ void TFrm_ctrl::showEvent(QShowEvent *event)
 {
     OfferOnlyTheCloseBox(this);
     QWidget::showEvent(event);
+    if (Frm_main)
+        Frm_main->controllerOnScreen();
+}
+
+void TFrm_ctrl::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // Restored by the window manager: the tick dozes while nothing shows
+    // the position.
+    if (event->type() == QEvent::WindowStateChange && !isMinimized() && isVisible() && Frm_main)
+        Frm_main->controllerOnScreen();
 }
 
 void TFrm_ctrl::closeEvent(QCloseEvent *event)

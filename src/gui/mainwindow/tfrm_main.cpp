@@ -136,7 +136,7 @@ TFrm_main::~TFrm_main()
 void TFrm_main::SetTitle(const QString &title)
 {
     m_title = title;
-    SetTitleQuietly(this, EscapeTitlePlaceholder(title));
+    SetTitleQuietly(this, title);
     // A paused tick shows the position in the title; it puts back what
     // another command wrote there.
     wakeTick();
@@ -247,6 +247,16 @@ void TFrm_main::buildPlaylistView()
     VMusicList->setObjectName(QStringLiteral("VMusicList"));
     VMusicList->setAccessibleName(QStringLiteral("Playlist"));
     VMusicList->setModel(Model);
+    // The selected row is asked for on every tick; it is found again only
+    // after the selection or the rows change. Connected first, so that no
+    // other handler of these reads it stale.
+    const auto selectionMoved = [this] { m_selectedRowKnown = false; };
+    connect(VMusicList->selectionModel(), &QItemSelectionModel::selectionChanged, this, selectionMoved);
+    connect(Model, &QAbstractItemModel::rowsInserted, this, selectionMoved);
+    connect(Model, &QAbstractItemModel::rowsRemoved, this, selectionMoved);
+    connect(Model, &QAbstractItemModel::rowsMoved, this, selectionMoved);
+    connect(Model, &QAbstractItemModel::modelReset, this, selectionMoved);
+    connect(Model, &QAbstractItemModel::layoutChanged, this, selectionMoved);
     VMusicList->header()->resizeSection(0, 100);
     VMusicList->header()->resizeSection(1, 150);
 

@@ -104,6 +104,9 @@ public:
     void controllerClosed();
     // Wakes a sleeping tick for what it shows (the controller's bar moved).
     void wakeTick();
+    // The controller has come on screen: its position, left alone while it
+    // was hidden, is brought up to date now.
+    void controllerOnScreen();
 
     // The hidden media player.
     std::unique_ptr<TMediaPlayer> MediaPlayer;
@@ -365,6 +368,8 @@ private:
     void showCopiedCaptions(Language language);
 
     QString m_title;
+    mutable int m_selectedRow = -1;
+    mutable bool m_selectedRowKnown = false;
     // The frame's place and the window's size in the normal state: what the
     // close stores for a maximized window.
     QRect m_restoredBounds;

@@ -66,12 +66,16 @@ void TFrm_main::SelectRowAsCurrent(int row)
 
 int TFrm_main::SelectedRow() const
 {
+    if (m_selectedRowKnown)
+        return m_selectedRow;
     const QModelIndexList rows = VMusicList->selectionModel()->selectedRows();
     int first = -1;
     for (const QModelIndex &index : rows) {
         if (first < 0 || index.row() < first)
             first = index.row();
     }
+    m_selectedRow = first;
+    m_selectedRowKnown = true;
     return first;
 }
 

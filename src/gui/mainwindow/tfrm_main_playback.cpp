@@ -218,7 +218,8 @@ void TFrm_main::Tmr1Timer()
         }
         if (length < 0)
             length = MediaPlayer->Length();
-        if (Frm_ctrl)
+        // A hidden controller is brought up to date as it comes back.
+        if (Frm_ctrl && Frm_ctrl->isVisible())
             Frm_ctrl->ShowPosition(position, length);
 
         // Paused, the displays now show all there is until something changes.
@@ -292,6 +293,18 @@ void TFrm_main::sleepTick(int ms)
 bool TFrm_main::positionOnScreen() const
 {
     return showposition1->isChecked() || (Frm_ctrl && Frm_ctrl->isVisible() && !Frm_ctrl->isMinimized());
+}
+
+void TFrm_main::controllerOnScreen()
+{
+    wakeTick();
+    if (!Tmr1->isActive() || !Frm_ctrl)
+        return;
+    try {
+        Frm_ctrl->ShowPosition(MediaPlayer->Position(), MediaPlayer->Length());
+    } catch (...) {
+        // The next tick meets the same failure and reports it.
+    }
 }
 
 void TFrm_main::wakeTick()

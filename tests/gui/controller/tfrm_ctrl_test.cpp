@@ -212,11 +212,31 @@ TEST_F(Controller, ChangeWhileHaltedLeavesTheClosedDeviceAloneAndPlays)
 TEST_F(Controller, TheNextTickPutsADraggedPositionBarBack)
 {
     start(songs(1));
+    c->show();
     Part<QPushButton>(*m, "Btn_Play")->click();
     FakeSequencer::advance(&device, 2000);
     c->Scr_Time->setValue(9000);
     m->Tmr1Timer();
     EXPECT_EQ(c->Scr_Time->value(), 2000);
+}
+
+// Hidden, the controller is left alone by the tick; it shows the position as
+// it comes back, before any tick, and again after being minimised.
+TEST_F(Controller, AHiddenControllerIsBroughtUpToDateAsItComesBack)
+{
+    start(songs(1));
+    Part<QPushButton>(*m, "Btn_Play")->click();
+    FakeSequencer::advance(&device, 2000);
+    m->Tmr1Timer();
+    EXPECT_EQ(c->Lbl_time->text(), QStringLiteral("Stopped"));
+    Part<QAction>(*m, "Showcontroller1")->trigger();
+    EXPECT_EQ(c->Lbl_time->text(), QStringLiteral("2000/10000"));
+    EXPECT_EQ(c->Scr_Time->value(), 2000);
+
+    c->setWindowState(Qt::WindowMinimized);
+    FakeSequencer::advance(&device, 1000);
+    c->setWindowState(Qt::WindowNoState);
+    EXPECT_EQ(c->Lbl_time->text(), QStringLiteral("3000/10000"));
 }
 
 // Set on every tick, the position bar repaints only when its handle moves.

@@ -117,6 +117,7 @@ TEST_F(RealPlayback, ThreeSongsPlayThroughInOrderAndWrapToTheFirst)
 TEST_F(RealPlayback, ChangeToTheMiddleContinuesFromThere)
 {
     setPlaylist({"jazzsoft__test-c-major-scale.mid"});
+    c->show(); // a hidden controller is left alone
     Part<QPushButton>(*m, "Btn_Play")->click();
     ASSERT_TRUE(messages.boxes.isEmpty()) << messages.texts().join(u'\n').toStdString();
     const int length = m->MediaPlayer->Length();

@@ -83,6 +83,7 @@ TEST_F(PlaybackEngine, EnableTableColumnByColumn)
 TEST_F(PlaybackEngine, PauseThenPlayContinuesFromThePausePoint)
 {
     start(songs(1));
+    c->show(); // a hidden controller is left alone
     Part<QPushButton>(*m, "Btn_Play")->click();
     FakeSequencer::advance(&device, 3000);
     Part<QPushButton>(*m, "Btn_pause")->click();
@@ -101,6 +102,7 @@ TEST_F(PlaybackEngine, PauseThenPlayContinuesFromThePausePoint)
 TEST_F(PlaybackEngine, TitlesFollowPlayTickAndStop)
 {
     start(songs(2));
+    c->show(); // a hidden controller is left alone
     Part<QAction>(*m, "showposition1")->setChecked(true);
     playRow(1);
     FakeSequencer::advance(&device, 1234);
@@ -132,6 +134,7 @@ TEST_F(PlaybackEngine, TitlesFollowPlayTickAndStop)
 TEST_F(PlaybackEngine, TickWithoutShowPositionLeavesTheTitleAndReselectsThePlayingRow)
 {
     start(songs(3));
+    c->show(); // a hidden controller is left alone
     playRow(2);
     m->ClearRowSelection();
     FakeSequencer::advance(&device, 500);
@@ -146,6 +149,7 @@ TEST_F(PlaybackEngine, UncheckingShowPositionWhileASongIsLoadedRestoresTheSongTi
     for (const bool paused : {false, true}) {
         SCOPED_TRACE(paused ? "paused" : "playing");
         start(songs(2));
+        c->show(); // a hidden controller is left alone
         Part<QAction>(*m, "showposition1")->trigger();
         playRow(1);
         FakeSequencer::advance(&device, 1500);
