@@ -19,6 +19,7 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -124,16 +125,33 @@ private:
     void run()
     {
         while (xcb_generic_event_t *event = xcb_wait_for_event(m_own)) {
-            const auto *change = reinterpret_cast<const xcb_property_notify_event_t *>(event);
-            if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY && change->window == m_window
-                && std::find(m_titles.begin(), m_titles.end(), change->atom) == m_titles.end()) {
-                // With no event mask, the event goes to the window's creator.
-                xcb_send_event(m_own, 0, m_window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(event));
-                xcb_flush(m_own);
-            }
-            std::free(event);
+            bool titlesOnly = true;
+            do {
+                titlesOnly &= !forward(event);
+                std::free(event);
+            } while ((event = xcb_poll_for_queued_event(m_own)));
+            // A title that changes on every tick brings a stream of these:
+            // they are read a batch at a time. Another change waits this
+            // long at most.
+            if (titlesOnly)
+                std::this_thread::sleep_for(std::chrono::milliseconds(QuietMs));
         }
     }
+
+    // Passes on all but the title texts; true for those passed on.
+    bool forward(const xcb_generic_event_t *event)
+    {
+        const auto *change = reinterpret_cast<const xcb_property_notify_event_t *>(event);
+        if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY || change->window != m_window
+            || std::find(m_titles.begin(), m_titles.end(), change->atom) != m_titles.end())
+            return false;
+        // With no event mask, the event goes to the window's creator.
+        xcb_send_event(m_own, 0, m_window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(event));
+        xcb_flush(m_own);
+        return true;
+    }
+
+    static constexpr int QuietMs = 50;
 
     xcb_connection_t *m_own;
     xcb_window_t m_window;
