@@ -3,7 +3,6 @@
 #include "gui/messages.h"
 
 #include <QCoreApplication>
-#include <QEvent>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QString>
@@ -162,10 +161,12 @@ private:
 
 namespace {
 
+int g_batches = 0;
+
 // The title Qt would write, written straight to the X server: Qt's own write
 // goes through Xlib for WM_NAME, which takes the connection's socket from xcb
 // and hands it back, each with a write of its own. Here both properties go
-// out in one write, with the tick's repaint. Qt's copy of the title (windowTitle(),
+// out in one write, or with the rest of a batch. Qt's copy of the title (windowTitle(),
 // the accessible name) is brought into step once the title has settled.
 class DirectTitle : public QObject
 {
@@ -204,28 +205,13 @@ public:
             xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, m_id, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                                 utf8.size(), utf8.constData());
         }
-        // Sent after the repaints this tick has asked for, which go out in
-        // the same write where they flush nothing themselves.
-        if (!m_flushPosted) {
-            m_flushPosted = true;
-            QCoreApplication::postEvent(this, new QEvent(FlushEvent), Qt::LowEventPriority - 1);
-        }
+        if (g_batches == 0)
+            xcb_flush(m_connection);
         m_settle.start();
-    }
-
-protected:
-    bool event(QEvent *event) override
-    {
-        if (event->type() != FlushEvent)
-            return QObject::event(event);
-        m_flushPosted = false;
-        xcb_flush(m_connection);
-        return true;
     }
 
 private:
     static constexpr int SettleMs = 300;
-    static inline const auto FlushEvent = QEvent::Type(QEvent::registerEventType());
 
     QWidget *m_window;
     xcb_connection_t *m_connection;
@@ -235,7 +221,6 @@ private:
     xcb_atom_t m_utf8;
     QString m_title;
     QTimer m_settle;
-    bool m_flushPosted = false;
 };
 
 } // namespace
@@ -261,4 +246,16 @@ void SetTitleQuietly(QWidget *window, const QString &title)
         direct->write(title);
     else
         window->setWindowTitle(EscapeTitlePlaceholder(title));
+}
+
+DisplayBatch::DisplayBatch()
+{
+    ++g_batches;
+}
+
+DisplayBatch::~DisplayBatch()
+{
+    if (--g_batches == 0)
+        if (xcb_connection_t *connection = x11Connection())
+            xcb_flush(connection);
 }

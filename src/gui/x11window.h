@@ -22,3 +22,15 @@ void OfferOnlyTheCloseBox(QWidget *window);
 // and windowTitle() follows once the title has stayed the same for a moment.
 // For one window in the program's life.
 void SetTitleQuietly(QWidget *window, const QString &title);
+
+// While one lives, the title's writes wait in the connection's buffer; they go
+// to the display with the next repaint's flush, or as the last batch ends.
+// One write to the display instead of one for each.
+class DisplayBatch
+{
+public:
+    DisplayBatch();
+    ~DisplayBatch();
+    DisplayBatch(const DisplayBatch &) = delete;
+    DisplayBatch &operator=(const DisplayBatch &) = delete;
+};

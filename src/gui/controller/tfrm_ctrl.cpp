@@ -5,6 +5,7 @@
 #include "device/tmediaplayer.h"
 #include "gui/captions.h"
 #include "gui/controller/positionbar.h"
+#include "gui/controller/timelabel.h"
 #include "gui/designfont.h"
 #include "gui/mainwindow/tfrm_main.h"
 #include "gui/messages.h"
@@ -48,9 +49,11 @@ QScrollBar *makeScrollBar(QWidget *parent, const char *name, int top, int smallC
 
 QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, int left, int top)
 {
-    auto *label = new QLabel(text, parent);
+    auto *label = new TimeLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setGeometry(left, top, 193, 17);
+    // Of a fixed size, a label's new text asks its window for no new layout.
+    label->setFixedSize(193, 17);
     label->setAlignment(Qt::AlignCenter);
     return label;
 }
@@ -169,8 +172,12 @@ void TFrm_ctrl::ShowPosition(int position, int length)
 {
     Scr_Time->setValue(position);
     const QString text = QString::number(position) + QLatin1Char('/') + QString::number(length);
-    if (Lbl_time->text() != text)
-        Lbl_time->setText(text);
+    if (Lbl_time->text() == text)
+        return;
+    Lbl_time->setText(text);
+    // Painted now, not when the event loop comes round to it: the tick's
+    // title goes to the display in the same write.
+    Lbl_time->repaint();
 }
 
 void TFrm_ctrl::SetPauseEnabled(bool enabled)
@@ -248,9 +255,12 @@ void TFrm_ctrl::Scr_changeChange()
                         + QString::number(Scr_change->maximum()));
 }
 
-void TFrm_ctrl::paintEvent(QPaintEvent *)
+void TFrm_ctrl::paintEvent(QPaintEvent *event)
 {
-    FormPaint();
+    // The position label repaints on every tick, the window under it too;
+    // the marker lies clear of it.
+    if (event->region().intersects(MarkerBounds))
+        FormPaint();
 }
 
 void TFrm_ctrl::FormPaint()

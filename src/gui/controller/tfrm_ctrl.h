@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QPoint>
+#include <QRect>
 #include <QWidget>
 
 class QLabel;
@@ -61,6 +62,8 @@ protected:
 
 private:
     void FormPaint();
+    // The marker's outline and a pixel around it.
+    static constexpr QRect MarkerBounds{89, 55, 15, 12};
 
     QPoint m_readPlace; // as stored, for where the place cannot be known
 };

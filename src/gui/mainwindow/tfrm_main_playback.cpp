@@ -12,6 +12,7 @@
 #include "gui/controller/tfrm_ctrl.h"
 #include "gui/messages.h"
 #include "gui/widgets/playlistview.h"
+#include "gui/x11window.h"
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
@@ -206,18 +207,16 @@ void TFrm_main::Tmr1Timer()
         }
 
         // Runs on every tick: each figure is asked for once, and only the
-        // texts that change are written.
+        // texts that change are written, in one write to the display.
+        const DisplayBatch batch;
         const int position = MediaPlayer->Position();
-        int length = -1;
+        const int length = MediaPlayer->Length();
         if (showposition1->isChecked() && row >= 0) {
-            length = MediaPlayer->Length();
             const QString title = TitleWith(QString::number(position) + QLatin1Char('/')
                                             + QString::number(length) + QStringLiteral(" - ") + RowFileName(row));
             if (title != Title())
                 SetTitle(title);
         }
-        if (length < 0)
-            length = MediaPlayer->Length();
         // A hidden controller is brought up to date as it comes back.
         if (Frm_ctrl && Frm_ctrl->isVisible())
             Frm_ctrl->ShowPosition(position, length);

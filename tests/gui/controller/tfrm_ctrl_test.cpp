@@ -268,6 +268,28 @@ TEST_F(Controller, ThePositionBarRepaintsOnlyWhenItsHandleMoves)
     EXPECT_EQ(counter.paints, before + 1);
 }
 
+// Drawn from glyphs looked up once, the position reads pixel for pixel as a
+// label that lays its text out anew.
+TEST_F(Controller, ThePositionLabelLooksAsAPlainLabelWould)
+{
+    start();
+    QLabel plain;
+    plain.setFont(c->Lbl_time->font());
+    plain.setAlignment(Qt::AlignCenter);
+    plain.resize(c->Lbl_time->size());
+    auto image = [](QWidget *label) {
+        QImage out(label->size(), QImage::Format_ARGB32_Premultiplied);
+        out.fill(Qt::white);
+        label->render(&out, {}, {}, QWidget::DrawChildren);
+        return out;
+    };
+    for (const char *text : {"0/0", "16/183466", "1234567/9876543", "8/", "Stopped"}) {
+        c->Lbl_time->setText(QString::fromLatin1(text));
+        plain.setText(QString::fromLatin1(text));
+        EXPECT_EQ(image(c->Lbl_time), image(&plain)) << text;
+    }
+}
+
 TEST_F(Controller, StopClearsTheSeekLabelOnlyWhenTheSeekBarDrops)
 {
     for (const int target : {0, 3000}) {
