@@ -185,19 +185,24 @@ public:
         connect(&m_settle, &QTimer::timeout, this, [this] { m_window->setWindowTitle(EscapeTitlePlaceholder(m_title)); });
     }
 
-    void write(const QString &title)
+    // Qt's own write for a title it would change itself: an empty one, which
+    // it names after the program.
+    bool write(const QString &title)
     {
+        if (title.isEmpty())
+            return false;
         m_title = title;
         // As Qt writes them: UTF-8 in _NET_WM_NAME; WM_NAME in the ICCCM
-        // encoding of the locale's text, or the UTF-8 bytes where the locale
-        // cannot hold it.
+        // encoding of the locale's text (printable ASCII is that text's own
+        // bytes as STRING), or the UTF-8 bytes where the locale cannot hold it.
         const QByteArray utf8 = title.toUtf8();
         xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, m_id, m_netWmName, m_utf8, 8, utf8.size(),
                             utf8.constData());
-        QByteArray local = title.toLocal8Bit();
+        const bool ascii = std::all_of(utf8.begin(), utf8.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
+        QByteArray local = ascii ? QByteArray() : title.toLocal8Bit();
         char *list[] = {local.data()};
         XTextProperty text{};
-        if (XmbTextListToTextProperty(m_display, list, 1, XStdICCTextStyle, &text) >= 0 && text.value) {
+        if (!ascii && XmbTextListToTextProperty(m_display, list, 1, XStdICCTextStyle, &text) >= 0 && text.value) {
             xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, m_id, XCB_ATOM_WM_NAME, xcb_atom_t(text.encoding),
                                 uint8_t(text.format), uint32_t(text.nitems), text.value);
             XFree(text.value);
@@ -208,6 +213,7 @@ public:
         if (g_batches == 0)
             xcb_flush(m_connection);
         m_settle.start();
+        return true;
     }
 
 private:
@@ -227,24 +233,22 @@ private:
 
 void SetTitleQuietly(QWidget *window, const QString &title)
 {
-    xcb_connection_t *connection = x11Connection();
     // One window's title changes on every tick: the main window's. Its
     // forwarder lives as long as the program.
     static PropertyForwarder *forwarder = nullptr;
     static QPointer<DirectTitle> direct;
     // Taken over once the window is on screen, framed and settled.
-    if (connection && !forwarder && window->windowHandle() && window->windowHandle()->isExposed()) {
+    xcb_connection_t *connection = nullptr;
+    if (!forwarder && (connection = x11Connection()) && window->windowHandle() && window->windowHandle()->isExposed()) {
         forwarder = PropertyForwarder::start(connection, x11DisplayName(), xcb_window_t(window->winId()));
         auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-        if (forwarder && x11->display())
+        // Qt appends a display name to a title that lacks it; the program
+        // sets none.
+        if (forwarder && x11->display()
+            && QGuiApplication::applicationDisplayName() == QCoreApplication::applicationName())
             direct = new DirectTitle(window, connection, x11->display());
     }
-    // Qt appends a display name to a title that lacks it, and names an
-    // untitled window after the program; the program sets neither.
-    if (direct && direct->parent() == window && !title.isEmpty()
-        && QGuiApplication::applicationDisplayName() == QCoreApplication::applicationName())
-        direct->write(title);
-    else
+    if (!direct || direct->parent() != window || !direct->write(title))
         window->setWindowTitle(EscapeTitlePlaceholder(title));
 }
 

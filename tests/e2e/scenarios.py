@@ -405,7 +405,8 @@ def captions(ctx):
 
 @scenario
 def quiet_title(ctx):
-    env = dict(ctx.desktop.env, QT_QPA_PLATFORM="xcb")
+    # A UTF-8 locale: a title beyond ASCII goes to WM_NAME as compound text.
+    env = dict(ctx.desktop.env, QT_QPA_PLATFORM="xcb", LC_ALL="C.UTF-8")
     result = subprocess.run([ctx.x11_check], env=env, capture_output=True, text=True, timeout=60)
     with open(os.path.join(ctx.artifacts, "quiet-title.log"), "w") as log:
         log.write(result.stdout + result.stderr)

@@ -48,7 +48,7 @@ xcb_atom_t atom(xcb_connection_t *connection, const char *name)
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
-QByteArray property(xcb_connection_t *connection, xcb_window_t window, xcb_atom_t name)
+QByteArray property(xcb_connection_t *connection, xcb_window_t window, xcb_atom_t name, xcb_atom_t *type = nullptr)
 {
     std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
         xcb_get_property_reply(connection, xcb_get_property(connection, 0, window, name, XCB_ATOM_ANY, 0, 1024),
@@ -56,6 +56,8 @@ QByteArray property(xcb_connection_t *connection, xcb_window_t window, xcb_atom_
         &std::free);
     if (!reply)
         return {};
+    if (type)
+        *type = reply->type;
     return {static_cast<const char *>(xcb_get_property_value(reply.get())), xcb_get_property_value_length(reply.get())};
 }
 
@@ -104,6 +106,24 @@ TEST(QuietTitle, TitleWritesAndTheirCopiesComeBackAsNoEventWhileOtherChangesStil
         QTest::qWait(10);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Quavette - 64/9000 - [*][*].mid"));
     EXPECT_EQ(property(other, id, XCB_ATOM_WM_NAME), QByteArray("Quavette - 64/9000 - [*].mid"));
+
+    // WM_NAME as Qt itself writes it, in the locale's encoding, for a title
+    // beyond ASCII too.
+    const QString wide = QStringLiteral("Quavette - 16/9000 - \u66f2 \u00e9.mid");
+    SetTitleQuietly(&window, wide);
+    roundTrip(ours);
+    xcb_atom_t ourType = XCB_ATOM_NONE, qtType = XCB_ATOM_NONE;
+    const QByteArray ourName = property(other, id, XCB_ATOM_WM_NAME, &ourType);
+    waited.restart();
+    while (window.windowTitle() != wide && waited.elapsed() < 5000)
+        QTest::qWait(10);
+    ASSERT_EQ(window.windowTitle(), wide);
+    window.setWindowTitle(wide + QLatin1Char(' ')); // Qt's own write of the same
+    window.setWindowTitle(wide);
+    roundTrip(ours);
+    EXPECT_EQ(ourName, property(other, id, XCB_ATOM_WM_NAME, &qtType));
+    EXPECT_EQ(ourType, qtType);
+    EXPECT_EQ(property(other, id, atom(other, "_NET_WM_NAME")), wide.toUtf8());
     qApp->removeNativeEventFilter(&changes);
     xcb_disconnect(other);
 }
