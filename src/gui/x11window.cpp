@@ -26,13 +26,17 @@
 
 namespace {
 
-// The connection of the X11 platform, or none on another.
+// The connection of the X11 platform, or none on another; asked on every
+// tick, looked up once.
 xcb_connection_t *x11Connection()
 {
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return nullptr;
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->connection() : nullptr;
+    static xcb_connection_t *const connection = [] {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            return static_cast<xcb_connection_t *>(nullptr);
+        auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+        return x11 ? x11->connection() : nullptr;
+    }();
+    return connection;
 }
 
 // The display Qt connected to, which -display may have chosen.
