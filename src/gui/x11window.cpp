@@ -113,8 +113,6 @@ public:
         return forwarder;
     }
 
-    xcb_window_t window() const { return m_window; }
-
 private:
     PropertyForwarder(xcb_connection_t *own, xcb_window_t window)
         : m_own(own)
@@ -161,17 +159,15 @@ private:
     std::vector<xcb_atom_t> m_titles;
 };
 
-} // namespace
-
-namespace {
-
+// DisplayBatch objects alive.
 int g_batches = 0;
 
 // The title Qt would write, written straight to the X server: Qt's own write
 // goes through Xlib for WM_NAME, which takes the connection's socket from xcb
 // and hands it back, each with a write of its own. Here both properties go
-// out in one write, or with the rest of a batch. Qt's copy of the title (windowTitle(),
-// the accessible name) is brought into step once the title has settled.
+// out in one write, or with the rest of a batch. Qt's copy of the title
+// (windowTitle(), the accessible name) is brought into step once the title
+// has settled.
 class DirectTitle : public QObject
 {
 public:
@@ -189,12 +185,14 @@ public:
         connect(&m_settle, &QTimer::timeout, this, [this] { m_window->setWindowTitle(EscapeTitlePlaceholder(m_title)); });
     }
 
-    // Qt's own write for a title it would change itself: an empty one, which
-    // it names after the program.
+    // False for a title Qt would change itself, an empty one, which it names
+    // after the program: Qt writes that one, and no settled copy may follow.
     bool write(const QString &title)
     {
-        if (title.isEmpty())
+        if (title.isEmpty()) {
+            m_settle.stop();
             return false;
+        }
         m_title = title;
         // As Qt writes them: UTF-8 in _NET_WM_NAME; WM_NAME in the ICCCM
         // encoding of the locale's text (printable ASCII is that text's own
@@ -203,10 +201,14 @@ public:
         xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, m_id, m_netWmName, m_utf8, 8, utf8.size(),
                             utf8.constData());
         const bool ascii = std::all_of(utf8.begin(), utf8.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
-        QByteArray local = ascii ? QByteArray() : title.toLocal8Bit();
-        char *list[] = {local.data()};
         XTextProperty text{};
-        if (!ascii && XmbTextListToTextProperty(m_display, list, 1, XStdICCTextStyle, &text) >= 0 && text.value) {
+        if (!ascii) {
+            QByteArray local = title.toLocal8Bit();
+            char *list[] = {local.data()};
+            if (XmbTextListToTextProperty(m_display, list, 1, XStdICCTextStyle, &text) < 0)
+                text.value = nullptr;
+        }
+        if (text.value) {
             xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, m_id, XCB_ATOM_WM_NAME, xcb_atom_t(text.encoding),
                                 uint8_t(text.format), uint32_t(text.nitems), text.value);
             XFree(text.value);

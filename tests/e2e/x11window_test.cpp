@@ -124,6 +124,12 @@ TEST(QuietTitle, TitleWritesAndTheirCopiesComeBackAsNoEventWhileOtherChangesStil
     EXPECT_EQ(ourName, property(other, id, XCB_ATOM_WM_NAME, &qtType));
     EXPECT_EQ(ourType, qtType);
     EXPECT_EQ(property(other, id, atom(other, "_NET_WM_NAME")), wide.toUtf8());
+
+    // An empty title, Qt's to write, is not overtaken by a settling copy.
+    SetTitleQuietly(&window, wide + QLatin1Char('!'));
+    SetTitleQuietly(&window, QString());
+    QTest::qWait(600);
+    EXPECT_EQ(window.windowTitle(), QString());
     qApp->removeNativeEventFilter(&changes);
     xcb_disconnect(other);
 }
